@@ -1,0 +1,23 @@
+# Script mode: copies the built binaries and the data folders into DIST.
+# BINARIES and TOOLS are |-separated paths; EXTRA is a list of
+# ","-separated "<source>|<path inside the install directory>" pairs.
+file(REMOVE_RECURSE "${DIST}")
+file(MAKE_DIRECTORY "${DIST}/tools" "${DIST}/LScript" "${DIST}/Skin" "${DIST}/qorvex")
+string(REPLACE "|" ";" _bins "${BINARIES}")
+file(COPY ${_bins} DESTINATION "${DIST}")
+string(REPLACE "|" ";" _tools "${TOOLS}")
+file(COPY ${_tools} DESTINATION "${DIST}/tools")
+file(COPY "${SOURCE}/skin/" DESTINATION "${DIST}/Skin" PATTERN "README.md" EXCLUDE)
+file(GLOB _scripts "${SOURCE}/scripts/*.lua")
+if(_scripts)
+  file(COPY ${_scripts} DESTINATION "${DIST}/LScript")
+endif()
+string(REPLACE "," ";" _extra "${EXTRA}")
+foreach(_pair IN LISTS _extra)
+  string(REPLACE "|" ";" _p "${_pair}")
+  list(GET _p 0 _src)
+  list(GET _p 1 _dst)
+  get_filename_component(_dir "${DIST}/${_dst}" DIRECTORY)
+  file(MAKE_DIRECTORY "${_dir}")
+  file(COPY_FILE "${_src}" "${DIST}/${_dst}")
+endforeach()

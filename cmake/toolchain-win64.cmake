@@ -1,0 +1,11 @@
+# 64-bit Windows: the same code as the shipped build, and the build the tests run under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(VARNAK_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER   ${VARNAK_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VARNAK_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER  ${VARNAK_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${VARNAK_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

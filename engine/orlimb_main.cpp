@@ -1,0 +1,4 @@
+// Orlimb.dll entry point.
+#include <windows.h>
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
