@@ -13,12 +13,18 @@ env_file="$dir/session.env"
 
 case "$cmd" in
 start)
-  # a free display: no socket and no lock file
+  # a free display: no socket and no lock file; another run may take the
+  # same number at the same moment, so retry when our server did not stay up
   n=90
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  while :; do
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    sleep 0.2
+    kill -0 "$xvfb_pid" 2>/dev/null && break
+    n=$((n + 1))
+  done
   export DISPLAY=":$n"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     "$wine" wineboot -i >/dev/null 2>&1 </dev/null
