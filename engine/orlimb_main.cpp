@@ -1,4 +1,0 @@
-// Orlimb.dll entry point.
-#include <windows.h>
-
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
