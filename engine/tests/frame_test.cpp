@@ -13,12 +13,14 @@ namespace {
 
 // Runs orlimb_probe.exe from a folder with the given Conf.ini text ("" for
 // none) and returns its output file.
-std::string RunProbe(const std::string& conf, const std::string& command, int* exit_code = nullptr) {
+// `exe` names the probe's copy, so that a per-program Wine setting can apply.
+std::string RunProbe(const std::string& conf, const std::string& command, int* exit_code = nullptr,
+                     const std::string& exe = "orlimb_probe.exe") {
   TempFolder folder;
-  folder.Copy(BuildBin() + "\\orlimb_probe.exe");
+  folder.Copy(BuildBin() + "\\orlimb_probe.exe", exe);
   folder.Copy(BuildBin() + "\\Orlimb.dll");
   if (!conf.empty()) folder.Write("Conf.ini", conf);
-  int code = RunProcess("\"" + folder.File("orlimb_probe.exe") + "\" \"" + folder.File("out.txt") + "\" " + command);
+  int code = RunProcess("\"" + folder.File(exe) + "\" \"" + folder.File("out.txt") + "\" " + command);
   if (exit_code) *exit_code = code;
   std::string out;
   ReadFileBytes(folder.File("out.txt"), &out);
@@ -242,6 +244,50 @@ TEST(EngineFrame, VersionComesFromRtlGetVersion) {
   int untouched = -7;
   EXPECT_EQ(info(&untouched, nullptr, &v[2], &v[3]), 0);
   EXPECT_EQ(untouched, -7);
+}
+
+// Wine reports another Windows version to one program when
+// HKCU\Software\Wine\AppDefaults\<program>\Version says so.
+class WineVersionFor {
+ public:
+  WineVersionFor(const std::string& exe, const char* version) {
+    key_ = "Software\\Wine\\AppDefaults\\" + exe;
+    HKEY k = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) == 0) {
+      RegSetValueExA(k, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version), DWORD(strlen(version) + 1));
+      RegCloseKey(k);
+    }
+  }
+  ~WineVersionFor() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
+
+ private:
+  std::string key_;
+};
+
+TEST(EngineFrame, VersionPrefersRtlGetVersionOverTheManifestBoundQuery) {
+  // "win10": RtlGetVersion says 10.0, GetVersionExW (no manifest) says 6.2
+  const std::string exe = "orlimb_probe_w10_" + std::to_string(GetCurrentProcessId()) + ".exe";
+  WineVersionFor w10(exe, "win10");
+  std::string out = RunProbe("", "version", nullptr, exe);
+  EXPECT_NE(out.find("result=1\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("extra=10.0."), std::string::npos) << out;
+}
+
+TEST(EngineFrame, StartProcessBelowVersionSixStartsDirectly) {
+  const std::string exe = "orlimb_probe_xp_" + std::to_string(GetCurrentProcessId()) + ".exe";
+  WineVersionFor xp(exe, "winxp64");
+  Victims victims("direct");
+  int code = 0;
+  RunProbe("", "start \"" + victims.path() + "\"", &code, exe);
+  EXPECT_EQ(code, 11);
+  // the program was started by the probe itself (shell execute), not by explorer
+  unsigned parent = 0;
+  ASSERT_TRUE(WaitUntil([&] { return ORLIMB(GetParentProcessID)(victims.name().c_str(), &parent) == 1; }, 10000));
+  char parent_name[260] = {};
+  if (ORLIMB(GetProcessName)(parent, parent_name, sizeof parent_name)) {
+    EXPECT_NE(Lower(parent_name), "explorer.exe");
+  }
+  ORLIMB(ZuduraduProcessName)(victims.name().c_str(), 1);
 }
 
 TEST(EngineFrame, If64BitFillsTheCacheWhenAskedFirst) {

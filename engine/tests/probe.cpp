@@ -5,6 +5,7 @@
 //   orlimb_probe.exe <out-file> if64          If64Bit() as the first call
 //   orlimb_probe.exe <out-file> runtime       RunTime_Check()
 //   orlimb_probe.exe <out-file> version       Mian_GetSystemInfo()
+//   orlimb_probe.exe <out-file> start <file>  StartProcess_explorer(file, "3000")
 // The exit code is 10 + the export's result, or 2 for bad usage, 3 when the
 // engine cannot be loaded.
 #include <windows.h>
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
     result = reinterpret_cast<Mian_GetSystemInfo_fn>(proc("Mian_GetSystemInfo"))(&v[0], &v[1], &v[2], &v[3]);
     extra = std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "/" +
             std::to_string(v[3]);
+  } else if (command == "start" && argc > 3) {
+    result = reinterpret_cast<StartProcess_explorer_fn>(proc("StartProcess_explorer"))(argv[3], "3000");
   } else {
     return 2;
   }
