@@ -31,8 +31,12 @@ bool ZlibCompress(const uint8_t* data, size_t length, std::vector<uint8_t>* out)
 }
 
 InflateResult ZlibInflateBounded(const uint8_t* data, size_t length, std::vector<uint8_t>* out) {
+  return ZlibInflateLimited(data, length, kMaxInflateRatio * static_cast<uint64_t>(length), out);
+}
+
+InflateResult ZlibInflateLimited(const uint8_t* data, size_t length, uint64_t max_output, std::vector<uint8_t>* out) {
   if (!out || !data || length == 0) return InflateResult::kBadData;
-  const uint64_t cap = kMaxInflateRatio * static_cast<uint64_t>(length);
+  const uint64_t cap = max_output;
   out->clear();
   z_stream zs{};
   if (inflateInit(&zs) != Z_OK) return InflateResult::kNoMemory;

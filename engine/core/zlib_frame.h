@@ -25,6 +25,9 @@ constexpr uint64_t kMaxInflateRatio = 10;
 // of the stream are ignored, as zlib's one-shot routine ignores them.
 InflateResult ZlibInflateBounded(const uint8_t* data, size_t length, std::vector<uint8_t>* out);
 
+// The same with an explicit bound on the decompressed size in bytes.
+InflateResult ZlibInflateLimited(const uint8_t* data, size_t length, uint64_t max_output, std::vector<uint8_t>* out);
+
 }  // namespace varnak::engine
 
 #endif

@@ -71,9 +71,9 @@ TEST(EngineFrame, DbgPrintALengthBoundaryAndNullFormat) {
 class HttpPeer {
  public:
   HttpPeer() {
-    const char* dir = getenv("VARNAK_ENGINE_HTTP_DIR");
+    const char* dir = getenv("VARNAK_ENGINE_PEERS_DIR");
     if (!dir) return;
-    dir_ = WinePath(dir);
+    dir_ = WinePath(dir) + "\\http";
     std::string port;
     if (ReadFileBytes(dir_ + "\\port", &port)) port_ = atoi(port.c_str());
     CreateDirectoryA((dir_ + "\\files").c_str(), nullptr);
