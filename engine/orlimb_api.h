@@ -85,6 +85,9 @@ typedef int(ORLIMB_CALL* GetIoSizeByProcessName_fn)(const char* name, unsigned l
 typedef int(ORLIMB_CALL* CrearProcessMemory_fn)(unsigned pid, int* freed_bytes);
 typedef int(ORLIMB_CALL* MemoryClear_fn)(int* freed_kib);
 typedef DWORD(ORLIMB_CALL* AutoMemoryClear_fn)(void* unused);
+// Ends the running AutoMemoryClear threads after their current pass (they
+// wait on a stop event between passes); returns how many were told.
+typedef int(ORLIMB_CALL* StopAutoMemoryClear_fn)(void);
 
 // Foreground boost and process watcher
 typedef int(ORLIMB_CALL* ActiveProcessUP_fn)(void);
