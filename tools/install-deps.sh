@@ -7,7 +7,7 @@ PKGS=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
       libz-mingw-w64-dev wine64 fonts-wine fonts-wqy-microhei xvfb xauth x11-apps
       imagemagick cmake ninja-build dpkg-dev dnsmasq-base python3 locales
       fontconfig binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 g++
-      osslsigncode openssl x11-utils)
+      osslsigncode openssl x11-utils chrony)
 
 missing=()
 for p in "${PKGS[@]}"; do

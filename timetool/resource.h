@@ -1,0 +1,26 @@
+// Resource and control ids of Kelvane.exe.
+#ifndef KELVANE_RESOURCE_H
+#define KELVANE_RESOURCE_H
+
+#define IDD_KELVANE_DIALOG 102
+#define IDR_MAINFRAME 128
+#define IDR_MENU_KELVANE 129
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+#define IDC_SYSTEM_TIME 1000
+#define IDC_NETWORK_TIME 1001
+#define IDC_REFRESH 1002
+#define IDC_SERVER_1 1004
+#define IDC_SERVER_2 1005
+#define IDC_SERVER_3 1006
+#define IDC_SERVER_4 1008
+#define IDC_SERVER_4_BSD 1009
+
+#define ID_FILE_EXIT 32772
+#define ID_HELP_ABOUT 32773
+#define ID_HELP_WEBSITE 32774
+
+#endif
