@@ -22,6 +22,11 @@ bool WindowArg(lua_State* L, HWND* window) {
   return true;
 }
 
+// Handle 0 and stale handles are no window. The platform would otherwise
+// post "to the window" 0 as a message to the calling thread and report
+// success, or read some other window's text.
+bool IsAWindow(HWND window) { return window && IsWindow(window); }
+
 struct EnumContext {
   lua_State* L;
   char callback[kNameBuffer];
@@ -61,7 +66,7 @@ int l_GetWindowText(lua_State* L) {
     return 1;
   }
   char text[kTextBuffer] = {};
-  GetWindowTextA(window, text, sizeof text);
+  if (IsAWindow(window)) GetWindowTextA(window, text, sizeof text);
   lua_pushstring(L, text);
   return 1;
 }
@@ -136,7 +141,8 @@ int l_HideWindow(lua_State* L) {
     lua_pushboolean(L, 0);
     return 1;
   }
-  bool result = ShowWindow(window, SW_HIDE) != 0 || PostMessageA(window, WM_SHOWWINDOW, 0, 0) != 0;
+  bool result = IsAWindow(window) &&
+                (ShowWindow(window, SW_HIDE) != 0 || PostMessageA(window, WM_SHOWWINDOW, 0, 0) != 0);
   lua_pushboolean(L, result);
   return 1;
 }
@@ -150,7 +156,7 @@ int l_CloseWindow(lua_State* L) {
     lua_pushboolean(L, 0);
     return 1;
   }
-  lua_pushboolean(L, PostMessageA(window, WM_CLOSE, 0, 0) != 0);
+  lua_pushboolean(L, IsAWindow(window) && PostMessageA(window, WM_CLOSE, 0, 0) != 0);
   return 1;
 }
 
@@ -186,7 +192,7 @@ int l_GetWindowClaseName(lua_State* L) {
     return 1;
   }
   char name[kNameBuffer] = {};
-  GetClassNameA(window, name, sizeof name);
+  if (IsAWindow(window)) GetClassNameA(window, name, sizeof name);
   lua_pushstring(L, name);
   return 1;
 }
