@@ -269,6 +269,23 @@ TEST_F(KelvaneDialog, RefreshDisablesBothButtonsAndShowsBothTimes) {
   EXPECT_EQ(tool.Text(IDC_SYSTEM_TIME), system);
 }
 
+TEST_F(KelvaneDialog, SilentServerFailsAfterTheTenSecondWait) {
+  // nothing listens on slot 3, and Wine passes on no port-unreachable error:
+  // the tool waits its full 10 s, as with the network unplugged
+  Kelvane tool;
+  ASSERT_TRUE(tool.Start(Servers("chrony", "slow", "closed", "era1")));
+  tool.Click(IDC_SERVER_3);
+  const DWORD start = GetTickCount();
+  auto box = ClickMessageBox(L"严重错误!", IDOK, 20000);
+  tool.Click(IDC_REFRESH);
+  EXPECT_EQ(box.get(), L"从NTP服务器读取时间失败!!");
+  const DWORD waited = GetTickCount() - start;
+  EXPECT_GE(waited, 9500u);
+  EXPECT_LE(waited, 15000u);  // a loaded machine adds to the wait
+  ASSERT_TRUE(tool.WaitIdle());
+  EXPECT_EQ(tool.Text(IDC_REFRESH), L"刷新时间");
+}
+
 TEST_F(KelvaneDialog, BothNortheastButtonsQuerySlotFour) {
   Kelvane tool;
   ASSERT_TRUE(tool.Start(Servers("chrony", "slow", "kod", "era1")));
