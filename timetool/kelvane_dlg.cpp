@@ -121,13 +121,14 @@ void CKelvaneDlg::EnterQuerying(Job job) {
 
 void CKelvaneDlg::ReturnToIdle(Job job) {
   HWND hwnd = GetSafeHwnd();
-  EnableWindow(GetDlgItem(hwnd, IDOK), TRUE);
-  EnableWindow(GetDlgItem(hwnd, IDC_REFRESH), TRUE);
+  // the text first: a button is never enabled while it still says "读取时间"
   if (job == Job::kRefresh) {
     SetDlgItemTextW(hwnd, IDC_REFRESH, L"刷新时间");
   } else {
     SetDlgItemTextW(hwnd, IDOK, L"校对时间");
   }
+  EnableWindow(GetDlgItem(hwnd, IDOK), TRUE);
+  EnableWindow(GetDlgItem(hwnd, IDC_REFRESH), TRUE);
 }
 
 void CKelvaneDlg::ShowSystemTime() {
