@@ -1,0 +1,185 @@
+// The engine bridge, each case in a process of its own (the engine handle
+// is cached per process): seskel_host.exe, Seskel.dll and lua52.dll copied
+// into a fresh folder, with a fake engine beside them, a fake without GetMID,
+// or none at all.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "scripting/tests/seskel_harness.h"
+#include "testsupport/winhost.h"
+
+namespace seskel::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+using varnak::test::TempFolder;
+
+enum class Engine { kNone, kFake, kFakeWithoutGetMid };
+
+// A host folder; Run() runs a script there and collects what it emitted.
+class HostFolder {
+ public:
+  explicit HostFolder(Engine engine) {
+    const std::string bin = varnak::test::BinDir();
+    for (const char* name : {"seskel_host.exe", "Seskel.dll", "lua52.dll"}) ok_ = ok_ && !dir_.Copy(name).empty();
+    if (engine != Engine::kNone) {
+      const char* variant = engine == Engine::kFake ? "full" : "without-getmid";
+      std::string fake = bin + "\\..\\fake-engine\\" + variant + "\\Orlimb.dll";
+      ok_ = ok_ && !dir_.Copy(fake, "Orlimb.dll").empty();
+    }
+  }
+  bool ok() const { return ok_; }
+  const TempFolder& dir() const { return dir_; }
+
+  // Runs `body` as the script's main function. Lines the script wrote with
+  // emit(...) come back in order; boxes shown meanwhile in boxes().
+  Strings Run(const std::string& body) {
+    const std::string script =
+        "local out = io.open(GetRunTimeDir() .. '\\\\out.txt', 'wb')\n"
+        "function emit(...)\n"
+        "  local t = {}\n"
+        "  for i = 1, select('#', ...) do\n"
+        "    local v = select(i, ...)\n"
+        "    t[#t + 1] = type(v) == 'string' and (\"'\" .. v .. \"'\") or tostring(v)\n"
+        "  end\n"
+        "  out:write(table.concat(t, '|'), '\\n') out:flush()\n"
+        "end\n"
+        "function main()\n" + body + "\nreturn true end\n";
+    dir_.Write("s.lua", script);
+    BoxRecorder recorder;
+    exit_code_ = varnak::test::RunProcess("\"" + dir_.File("seskel_host.exe") + "\" \"" + dir_.File("s.lua") + "\"",
+                                          60000, dir_.path());
+    boxes_ = recorder.Stop();
+    return Lines("out.txt");
+  }
+  Strings Lines(const char* file) const {
+    std::string text;
+    varnak::test::ReadFileBytes(dir_.File(file), &text);
+    Strings lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  int exit_code() const { return exit_code_; }
+  const Strings& boxes() const { return boxes_; }
+
+ private:
+  TempFolder dir_;
+  bool ok_ = true;
+  int exit_code_ = -1;
+  Strings boxes_;
+};
+
+// The fake engine's stand-in digest: byte count and checksum in hex.
+std::string FakeDigest(const std::string& bytes) {
+  unsigned sum = 0;
+  for (unsigned char c : bytes) sum = sum * 31 + c;
+  char out[33];
+  std::snprintf(out, sizeof out, "%016x%016x", static_cast<unsigned>(bytes.size()), sum);
+  return out;
+}
+
+TEST(EngineBridge, WithoutAnEngineEveryCallReportsTheLoadFailure) {
+  HostFolder host(Engine::kNone);
+  ASSERT_TRUE(host.ok());
+  Strings lines = host.Run(
+      "emit(GetFileVer('x')) emit(GetFileVer('x')) emit(GetFileCompanyName('x')) emit(GetMid())\n"
+      "emit(GetNextProcessChange(1, 'cb'))");
+  EXPECT_EQ(host.exit_code(), 1);
+  EXPECT_EQ(lines, (Strings{"nil", "nil", "false", "nil", "false"}));
+  const std::string load = "Orlimb加载失败,错误代码:126";
+  // the load is retried, and reported, at every call; a bad watcher
+  // argument is refused before the engine is looked for
+  EXPECT_EQ(host.boxes(), (Strings{load, load, load, load, "LUA脚本问题:GetNextProcessChange参数不正确!"}));
+}
+
+TEST(EngineBridge, StringFunctionsPushWhatTheEngineWrote) {
+  HostFolder host(Engine::kFake);
+  ASSERT_TRUE(host.ok());
+  host.dir().Write("exists.bin", "x");
+  SetEnvironmentVariableA("VARNAK_CLOUD_HOST", "127.0.0.1:18080");
+  Strings lines = host.Run(
+      "emit(GetFileCompanyName('C:\\\\a.exe'), GetFileDescription('d'), GetFileSigCompany('s'))\n"
+      "emit(GetProcessPath('a.exe'), GetProcessPathByPid(1234), GetProcessPathByPid('x'), "
+      "GetProcessPathByPid(2^32 + 5))\n"
+      "emit(GetFileVer('v'), GetMid())\n"
+      "emit(GetStringMD5(''), GetStringMD5(string.rep('a', 5000)), GetStringMD5(12), GetStringMD5({}))\n"
+      "emit(GetFileMD5(GetRunTimeDir() .. '\\\\exists.bin'), GetFileMD5(GetRunTimeDir() .. '\\\\none.bin'))\n"
+      "emit(SendLogtoCloud('/tj.php?a=1'))\n"
+      // arguments the bridge cannot pass give the load-failure result, silently
+      "emit(GetFileCompanyName(nil), GetFileCompanyName(string.rep('a', 260)), GetFileVer({}), GetFileMD5())\n"
+      "emit(#GetFileCompanyName(string.rep('a', 259)))\n");
+  SetEnvironmentVariableA("VARNAK_CLOUD_HOST", nullptr);
+  EXPECT_EQ(host.exit_code(), 1);
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_EQ(lines[0], "'公司:C:\\a.exe'|'描述'|' '");
+  EXPECT_EQ(lines[1], "'C:\\fake\\a.exe'|'C:\\fake\\pid1234.exe'|''|'C:\\fake\\pid5.exe'");
+  EXPECT_EQ(lines[2], "'1.2.3.4'|'0123456789abcdef0123456789abcdef'");
+  // the whole text is hashed, however long
+  EXPECT_EQ(lines[3], "'" + FakeDigest("") + "'|'" + FakeDigest(std::string(5000, 'a')) + "'|'" +
+                          FakeDigest("12") + "'|nil");
+  EXPECT_EQ(lines[4], "'ffffffffffffffffffffffffffffffff'|nil");
+  EXPECT_EQ(lines[5], "true");
+  EXPECT_EQ(lines[6], "false|false|nil|nil");
+  EXPECT_EQ(lines[7], "259");  // passed on; the fake's output is cut at 259 bytes
+  EXPECT_TRUE(host.boxes().empty());
+  Strings log = host.Lines("fake_engine.log");
+  auto logged = [&log](const std::string& line) {
+    for (const std::string& l : log) {
+      if (l == line) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(logged("CheckSigAndHashA 0 s"));  // mode 0: no hash check
+  EXPECT_TRUE(logged("SetLog http://127.0.0.1:18080/tj.php?a=1"));
+  EXPECT_TRUE(logged("GetProcessPathByPid 0"));
+  // the description line goes to the debugger, not into a box
+  Strings debug = host.Lines("debug.txt");
+  ASSERT_FALSE(debug.empty());
+  EXPECT_EQ(debug[0], "[GetFileDescription_lua] 获取描述成功!\r");
+}
+
+TEST(EngineBridge, ProcessWatcherCallsTheScriptPerEvent) {
+  HostFolder host(Engine::kFake);
+  ASSERT_TRUE(host.ok());
+  Strings lines = host.Run(
+      "events = {}\n"
+      "function first(pid, path, parent, created)\n"
+      "  events[#events + 1] = table.concat({pid, path, parent, tostring(created)}, ',')\n"
+      "  return false\n"
+      "end\n"
+      "emit(GetNextProcessChange(true, 'first'), #events, events[1])\n"
+      "calls = 0\n"
+      "function broken() calls = calls + 1 error('broken') end\n"
+      "emit(GetNextProcessChange(false, 'broken'), calls)\n"
+      "function falsy() error(nil) end\n"
+      "emit(GetNextProcessChange(false, 'falsy'))\n"
+      "emit(GetNextProcessChange(1, 'first'), GetNextProcessChange(true))\n");
+  ASSERT_EQ(lines.size(), 4u);
+  // false at the first event stops the watch: the engine reports 1
+  EXPECT_EQ(lines[0], "true|1|'1000,C:\\fake\\p0.exe,4,true'");
+  // a failing callback keeps the watch going until the fake runs out of events
+  EXPECT_EQ(lines[1], "false|5");
+  EXPECT_EQ(lines[2], "true");
+  EXPECT_EQ(lines[3], "false|false");
+  const std::string bad = "LUA脚本问题:GetNextProcessChange参数不正确!";
+  EXPECT_EQ(host.boxes(), (Strings{bad, bad}));
+  EXPECT_EQ(host.Lines("fake_engine.log"),
+            (Strings{"GetNextProcessChange 1", "GetNextProcessChange 0", "GetNextProcessChange 0"}));
+}
+
+TEST(EngineBridge, AMissingExportIsALoadFailure) {
+  HostFolder host(Engine::kFakeWithoutGetMid);
+  ASSERT_TRUE(host.ok());
+  Strings lines = host.Run("emit(GetMid()) emit(GetFileVer('v'))");
+  EXPECT_EQ(lines, (Strings{"nil", "'1.2.3.4'"}));
+  EXPECT_EQ(host.boxes(), Strings{"Orlimb加载失败,错误代码:127"});
+}
+
+}  // namespace
+}  // namespace seskel::test
