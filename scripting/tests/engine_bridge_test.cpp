@@ -181,5 +181,114 @@ TEST(EngineBridge, AMissingExportIsALoadFailure) {
   EXPECT_EQ(host.boxes(), Strings{"Orlimb加载失败,错误代码:127"});
 }
 
+// --- DownloadCloudFile against the loopback HTTP peer ------------------------
+
+// The peer's folder (a Linux path in SESKEL_PEERS_DIR, seen by Wine on Z:).
+std::string PeerDir() {
+  char linux_path[MAX_PATH] = {};
+  DWORD n = GetEnvironmentVariableA("SESKEL_PEERS_DIR", linux_path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return "";
+  std::string path = std::string("Z:") + linux_path + "/http";
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::string bytes;
+  return varnak::test::ReadFileBytes(path, &bytes) ? bytes : "<missing>";
+}
+
+int RequestCount(const std::string& peer) {
+  int count = 0;
+  WIN32_FIND_DATAA entry;
+  HANDLE h = FindFirstFileA((peer + "\\requests\\*.http").c_str(), &entry);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  do ++count;
+  while (FindNextFileA(h, &entry));
+  FindClose(h);
+  return count;
+}
+
+class Download : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    peer_ = PeerDir();
+    std::string port = ReadAll(peer_ + "\\port");
+    if (peer_.empty() || port == "<missing>") GTEST_SKIP() << "no HTTP peer (run through ctest)";
+    SetEnvironmentVariableA("VARNAK_CLOUD_HOST", ("127.0.0.1:" + port).c_str());
+    CreateDirectoryA((peer_ + "\\files\\seskel").c_str(), nullptr);
+  }
+  void TearDown() override { SetEnvironmentVariableA("VARNAK_CLOUD_HOST", nullptr); }
+  void Serve(const std::string& name, const std::string& bytes) {
+    std::string path = peer_ + "\\files\\seskel\\" + name;
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+  }
+  std::string peer_;
+};
+
+TEST_F(Download, SavesTheFileBesideTheHostAndReplacesAnOldOne) {
+  HostFolder host(Engine::kNone);
+  ASSERT_TRUE(host.ok());
+  const std::string payload("MZ\x90\0\x03\0binary\r\n\xFF", 15);
+  Serve("UpTemp.exe", payload);
+  Serve("Upload.lua", "-- 更新脚本\nreturn 1\n");
+  host.dir().Write("UpTemp.exe", "old installer");
+  CreateDirectoryA(host.dir().File("LScript").c_str(), nullptr);
+  Strings lines = host.Run(
+      "emit(DownloadCloudFile('seskel/UpTemp.exe', 'UpTemp.exe'))\n"
+      "emit(DownloadCloudFile('seskel/Upload.lua', 'LScript\\\\Upload.lua'))");
+  EXPECT_EQ(lines, (Strings{"true", "true"}));
+  EXPECT_EQ(ReadAll(host.dir().File("UpTemp.exe")), payload);
+  EXPECT_EQ(ReadAll(host.dir().File("LScript\\Upload.lua")), "-- 更新脚本\nreturn 1\n");
+  EXPECT_TRUE(host.boxes().empty());
+  // a changed file on the service is fetched again, not served from a cache
+  Serve("UpTemp.exe", "second version");
+  lines = host.Run("emit(DownloadCloudFile('seskel/UpTemp.exe', 'UpTemp.exe'))");
+  EXPECT_EQ(lines, Strings{"true"});
+  EXPECT_EQ(ReadAll(host.dir().File("UpTemp.exe")), "second version");
+}
+
+TEST_F(Download, AnErrorReplyKeepsTheOldFileAndLeavesNoTemporaryFile) {
+  HostFolder host(Engine::kNone);
+  ASSERT_TRUE(host.ok());
+  host.dir().Write("keep.txt", "old");
+  Strings lines = host.Run("emit(DownloadCloudFile('seskel/missing.bin', 'keep.txt'))");
+  EXPECT_EQ(lines, Strings{"false"});
+  EXPECT_EQ(ReadAll(host.dir().File("keep.txt")), "old");
+  WIN32_FIND_DATAA entry;
+  HANDLE h = FindFirstFileA(host.dir().File("*.tmp").c_str(), &entry);
+  EXPECT_EQ(h, INVALID_HANDLE_VALUE) << entry.cFileName;
+  if (h != INVALID_HANDLE_VALUE) FindClose(h);
+}
+
+TEST_F(Download, NamesOutsideTheHostFolderAreRefusedBeforeAnyRequest) {
+  HostFolder host(Engine::kNone);
+  ASSERT_TRUE(host.ok());
+  Serve("x.txt", "x");
+  const int before = RequestCount(peer_);
+  Strings lines = host.Run(
+      "emit(DownloadCloudFile('seskel/x.txt', '..\\\\escaped.txt'), DownloadCloudFile('seskel/x.txt', 'a\\\\..\\\\..\\\\e.txt'))\n"
+      "emit(DownloadCloudFile('seskel/x.txt', 'C:\\\\escaped.txt'), DownloadCloudFile('seskel/x.txt', '\\\\escaped.txt'))\n"
+      "emit(DownloadCloudFile('seskel/x.txt'), DownloadCloudFile(nil, 'x.txt'), DownloadCloudFile('seskel/x.txt', ''))\n"
+      "emit(DownloadCloudFile('seskel/x.txt', 'no\\\\such\\\\folder.txt'))");
+  EXPECT_EQ(lines, (Strings{"false|false", "false|false", "false|false|false", "false"}));
+  EXPECT_EQ(RequestCount(peer_), before);
+  EXPECT_TRUE(host.boxes().empty());
+}
+
+TEST_F(Download, AnUnreachableServiceGivesFalse) {
+  HostFolder host(Engine::kNone);
+  ASSERT_TRUE(host.ok());
+  SetEnvironmentVariableA("VARNAK_CLOUD_HOST", "127.0.0.1:1");
+  Strings lines = host.Run("emit(DownloadCloudFile('seskel/x.txt', 'x.txt'))");
+  EXPECT_EQ(lines, Strings{"false"});
+  EXPECT_EQ(ReadAll(host.dir().File("x.txt")), "<missing>");
+}
+
 }  // namespace
 }  // namespace seskel::test
