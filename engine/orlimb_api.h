@@ -37,8 +37,11 @@ enum {
 
 // Start routine of Me_CreateThread (the runtime's thread start shape).
 typedef unsigned(ORLIMB_CALL* OrlimbThreadStart)(void* parameter);
-// Report routine of GetNextProcessChange: non-zero to go on, 0 to stop.
-typedef int(ORLIMB_CALL* OrlimbProcessChangeReport)(unsigned pid, const char* name, void* context);
+// Report routine of GetNextProcessChange: called on the watching thread with
+// the process id, its full path ("" when unknown) and its parent's id;
+// returns non-zero to go on, 0 to stop.
+typedef int(ORLIMB_CALL* OrlimbProcessChangeReport)(unsigned pid, const char* path, unsigned parent_pid,
+                                                    void* context);
 
 // Frame
 typedef int(__cdecl* DbgPrintA_fn)(const char* format, ...);
@@ -91,6 +94,9 @@ typedef int(ORLIMB_CALL* StopAutoMemoryClear_fn)(void);
 
 // Foreground boost and process watcher
 typedef int(ORLIMB_CALL* ActiveProcessUP_fn)(void);
+// The boost block is two 32-bit integers {interval ms, running flag}, from
+// HeapAlloc(GetProcessHeap(), ...): the boost thread frees it with HeapFree
+// when it ends.
 typedef DWORD(ORLIMB_CALL* ActiveProcessUP_F_fn)(void* boost_block);
 typedef int(ORLIMB_CALL* GetNextProcessChange_fn)(int creation, OrlimbProcessChangeReport report, void* context);
 

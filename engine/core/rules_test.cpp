@@ -94,3 +94,71 @@ TEST(CrashTarget, ShortensInOrderAndNeverPastTheLimit) {
 
 }  // namespace
 }  // namespace varnak::engine
+
+#include <deque>
+
+#include "engine/core/process_watch.h"
+
+namespace varnak::engine {
+namespace {
+
+struct FakeSource {
+  std::deque<NextEvent> script;
+  int calls = 0;
+  NextEvent operator()(ProcessEvent* e) {
+    ++calls;
+    NextEvent r = script.empty() ? NextEvent::kWaitFailed : script.front();
+    if (!script.empty()) script.pop_front();
+    if (r == NextEvent::kEvent) {
+      e->pid = uint32_t(100 + calls);
+      e->parent_pid = 4;
+      e->path = calls % 2 ? "" : "C:\\x.exe";
+    }
+    return r;
+  }
+};
+
+TEST(ProcessWatch, ReportStopsTheWatchAfterOneEvent) {
+  auto source = std::make_shared<FakeSource>();
+  source->script = {NextEvent::kEvent, NextEvent::kEvent};
+  int reports = 0;
+  EXPECT_EQ(RunProcessWatch([source](ProcessEvent* e) { return (*source)(e); },
+                            [&](const ProcessEvent& e) {
+                              ++reports;
+                              EXPECT_EQ(e.pid, 101u);
+                              EXPECT_EQ(e.path, "");  // an unknown path is empty, not a failure
+                              return 0;
+                            },
+                            nullptr),
+            1);
+  EXPECT_EQ(reports, 1);
+}
+
+TEST(ProcessWatch, FailedWaitsAreRetriedAFewTimesThenTheWatchBreaksDown) {
+  auto source = std::make_shared<FakeSource>();
+  source->script = {NextEvent::kWaitFailed, NextEvent::kEvent, NextEvent::kWaitFailed, NextEvent::kWaitFailed};
+  int reports = 0, pauses = 0;
+  EXPECT_EQ(RunProcessWatch([source](ProcessEvent* e) { return (*source)(e); },
+                            [&](const ProcessEvent&) { return ++reports, 1; }, [&](unsigned ms) {
+                              EXPECT_EQ(ms, kWatchRetryPauseMs);
+                              ++pauses;
+                            }),
+            0);
+  EXPECT_EQ(reports, 1);
+  // one failure before the event (reset by it), then 3 retried + the final one
+  EXPECT_EQ(pauses, 1 + kWatchWaitRetries);
+  EXPECT_EQ(source->calls, 2 + kWatchWaitRetries + 1);
+}
+
+TEST(ProcessWatch, UnreadableEventEndsWithZero) {
+  auto source = std::make_shared<FakeSource>();
+  source->script = {NextEvent::kEvent, NextEvent::kReadFailed, NextEvent::kEvent};
+  int reports = 0;
+  EXPECT_EQ(RunProcessWatch([source](ProcessEvent* e) { return (*source)(e); },
+                            [&](const ProcessEvent&) { return ++reports, 1; }, nullptr),
+            0);
+  EXPECT_EQ(reports, 1);
+}
+
+}  // namespace
+}  // namespace varnak::engine

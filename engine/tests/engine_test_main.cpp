@@ -70,11 +70,11 @@ Victims::~Victims() {
   }
 }
 
-DWORD Victims::Start(DWORD sleep_ms) {
+DWORD Victims::Start(DWORD sleep_ms, bool window) {
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  std::string cmd = "\"" + path_ + "\" " + std::to_string(sleep_ms);
+  std::string cmd = "\"" + path_ + "\" " + std::to_string(sleep_ms) + (window ? " window" : "");
   if (!CreateProcessA(path_.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0;
   CloseHandle(pi.hThread);
   handles_.push_back(pi.hProcess);

@@ -41,7 +41,7 @@ class Victims {
   const std::string& name() const { return name_; }  // e.g. "zv1234tag.exe"
   const std::string& path() const { return path_; }
   // Starts one more; returns its process id (0 on failure).
-  DWORD Start(DWORD sleep_ms = 60000);
+  DWORD Start(DWORD sleep_ms = 60000, bool window = false);
   std::vector<HANDLE>& handles() { return handles_; }
   bool Ended(size_t i, DWORD wait_ms = 0) const;
   // Closes the test's handle of victim i: an ended process then disappears.

@@ -105,19 +105,24 @@ TEST(EngineSystem, WindowFlashDrawsAFrameAndRestoresTheScreen) {
   TestWindow w(-20, 100, 220, 150);  // partly off the left edge: the frame starts at 0
   ASSERT_TRUE(w.hwnd);
   const COLORREF before_left = ScreenPixel(1, 175), before_top = ScreenPixel(100, 101);
-  COLORREF during_left = 0, during_top = 0;
+  bool left_changed = false, top_changed = false;
   DWORD took = 0;
+  volatile bool done = false;
   std::thread flash([&] {
     DWORD start = GetTickCount();
     EXPECT_EQ(ORLIMB(Window_flash)(w.hwnd), 1);
     took = GetTickCount() - start;
+    done = true;
   });
-  Sleep(120);
-  during_left = ScreenPixel(1, 175);
-  during_top = ScreenPixel(100, 101);
+  // sample the frame while it is shown
+  while (!done) {
+    left_changed = left_changed || ScreenPixel(1, 175) != before_left;
+    top_changed = top_changed || ScreenPixel(100, 101) != before_top;
+    Sleep(15);
+  }
   flash.join();
-  EXPECT_NE(during_left, before_left);
-  EXPECT_NE(during_top, before_top);
+  EXPECT_TRUE(left_changed);
+  EXPECT_TRUE(top_changed);
   EXPECT_EQ(ScreenPixel(1, 175), before_left);
   EXPECT_EQ(ScreenPixel(100, 101), before_top);
   EXPECT_GE(took, 400u);

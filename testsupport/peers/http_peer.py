@@ -10,7 +10,7 @@ DIR/port          the port number (decimal text), written once listening
 DIR/pid           the server's process id
 DIR/files/        served files: GET /a/b.txt?x=1 answers DIR/files/a/b.txt
                   (query ignored); a missing file answers 404 "not found"
-DIR/requests/     one file per request, NNNNNN.http, holding the request line,
+DIR/requests/     emptied at start; one file per request, NNNNNN.http, holding the request line,
                   the headers and the body exactly as received (byte for byte)
 
 Any method is accepted (GET, POST, HEAD...); the body is read by
@@ -114,7 +114,10 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
 
 def serve(root):
     os.makedirs(os.path.join(root, "files"), exist_ok=True)
-    os.makedirs(os.path.join(root, "requests"), exist_ok=True)
+    req_dir = os.path.join(root, "requests")
+    os.makedirs(req_dir, exist_ok=True)
+    for old in os.listdir(req_dir):  # each run records from 000001 on
+        os.remove(os.path.join(req_dir, old))
     Handler.root = root
     server = Server(("127.0.0.1", 0), Handler)
     with open(os.path.join(root, "pid"), "w") as f:
