@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "common/win_handles.h"
+#include "engine/orlimb_api.h"
 #include "scripting/script_rules.h"
 #include "scripting/seskel_libs.h"
 #include "scripting/seskel_support.h"
@@ -18,18 +19,12 @@
 namespace seskel {
 namespace {
 
-// Function types of the engine exports the bridge calls: WINAPI, as the
-// engine's header fixes for every fixed-argument export.
-// TODO(engine header): take these from engine/orlimb_api.h once it lands.
-typedef int(WINAPI* ReportFn)(unsigned pid, const char* path, unsigned parent_pid, void* context);
-typedef int(WINAPI* TextOfFileFn)(const char* input, char* output);
-typedef int(WINAPI* CheckSigAndHashAFn)(int verify_hash, const char* file, char* signer);
-typedef int(WINAPI* GetProcessPathByPidFn)(unsigned pid, char* path);
-typedef int(WINAPI* SetLogFn)(const char* url);
-typedef int(WINAPI* GetMIDFn)(char* mid);
-typedef int(WINAPI* GetMd5FromMemoryAFn)(const void* data, unsigned length, char* digest);
-typedef int(WINAPI* GetMd5AFn)(const char* file, char* digest);
-typedef int(WINAPI* GetNextProcessChangeFn)(int creation, ReportFn report, void* context);
+// The watcher's report routine and GetNextProcessChange as the engine calls
+// them: (pid, path, parent pid, context).
+// TODO(engine header): use OrlimbProcessChangeReport and
+// GetNextProcessChange_fn of engine/orlimb_api.h once they carry the parent id.
+typedef int(ORLIMB_CALL* ReportFn)(unsigned pid, const char* path, unsigned parent_pid, void* context);
+typedef int(ORLIMB_CALL* GetNextProcessChangeFn)(int creation, ReportFn report, void* context);
 
 constexpr size_t kInputBuffer = 261;
 constexpr size_t kVersionBuffer = 260;
@@ -111,7 +106,7 @@ Fn Export(const char* name) {
 // Shape of the functions that pass one string to the engine and push what
 // it wrote; false when the engine or the argument is unusable.
 int CallTextExport(lua_State* L, const char* export_name, size_t output_size) {
-  auto function = Export<TextOfFileFn>(export_name);
+  auto function = Export<GetFileCompanyName_fn>(export_name);
   char input[kInputBuffer], output[kInputBuffer] = {};
   if (!function || !CopyStringArg(L, 1, input, kInputBuffer - 1)) {
     lua_pushboolean(L, 0);
@@ -135,7 +130,7 @@ int l_GetProcessPath(lua_State* L) { return CallTextExport(L, "GetProcessPath", 
 
 // GetFileSigCompany(file) -> the signer's name, or " " when unsigned.
 int l_GetFileSigCompany(lua_State* L) {
-  auto function = Export<CheckSigAndHashAFn>("CheckSigAndHashA");
+  auto function = Export<CheckSigAndHashA_fn>("CheckSigAndHashA");
   char input[kInputBuffer], output[kInputBuffer] = {};
   if (!function || !CopyStringArg(L, 1, input, kInputBuffer - 1)) {
     lua_pushboolean(L, 0);
@@ -149,7 +144,7 @@ int l_GetFileSigCompany(lua_State* L) {
 
 // GetProcessPathByPid(pid) -> the process's path, or "".
 int l_GetProcessPathByPid(lua_State* L) {
-  auto function = Export<GetProcessPathByPidFn>("GetProcessPathByPid");
+  auto function = Export<GetProcessPathByPid_fn>("GetProcessPathByPid");
   if (!function) {
     lua_pushboolean(L, 0);
     return 1;
@@ -163,7 +158,7 @@ int l_GetProcessPathByPid(lua_State* L) {
 
 // SendLogtoCloud(path_and_query) -> true when the engine took the request.
 int l_SendLogtoCloud(lua_State* L) {
-  auto function = Export<SetLogFn>("SetLog");
+  auto function = Export<SetLog_fn>("SetLog");
   char text[kUrlBuffer], host[kPathBuffer], url[kUrlBuffer];
   if (!function || !CopyStringArg(L, 1, text, sizeof text)) {
     lua_pushboolean(L, 0);
@@ -182,7 +177,7 @@ int l_SendLogtoCloud(lua_State* L) {
 // GetMid() -> the machine identifier ("" when the engine has none), nil
 // when the engine cannot be loaded.
 int l_GetMid(lua_State* L) {
-  auto function = Export<GetMIDFn>("GetMID");
+  auto function = Export<GetMID_fn>("GetMID");
   if (!function) {
     lua_pushnil(L);
     return 1;
@@ -196,7 +191,7 @@ int l_GetMid(lua_State* L) {
 
 // GetFileVer(file) -> the version text, or "".
 int l_GetFileVer(lua_State* L) {
-  auto function = Export<TextOfFileFn>("GetFileVer");
+  auto function = Export<GetFileVer_fn>("GetFileVer");
   char input[kInputBuffer], output[kVersionBuffer] = {};
   if (!function || !CopyStringArg(L, 1, input, kInputBuffer - 1)) {
     lua_pushnil(L);
@@ -210,7 +205,7 @@ int l_GetFileVer(lua_State* L) {
 
 // GetStringMD5(text) -> MD5 of all the text's bytes, 32 hex characters.
 int l_GetStringMD5(lua_State* L) {
-  auto function = Export<GetMd5FromMemoryAFn>("GetMd5FromMemoryA");
+  auto function = Export<GetMd5FromMemoryA_fn>("GetMd5FromMemoryA");
   if (!function || !lua_isstring(L, 1)) {
     lua_pushnil(L);
     return 1;
@@ -230,7 +225,7 @@ int l_GetStringMD5(lua_State* L) {
 
 // GetFileMD5(file) -> MD5 of the file's content, or nil.
 int l_GetFileMD5(lua_State* L) {
-  auto function = Export<GetMd5AFn>("GetMd5A");
+  auto function = Export<GetMd5A_fn>("GetMd5A");
   char input[kPathBuffer], output[kDigestBuffer] = {};
   if (!function || !CopyStringArg(L, 1, input, sizeof input) || !function(input, output)) {
     lua_pushnil(L);
@@ -267,7 +262,7 @@ void PushWatchEvent(lua_State* L, const void* data) {
 // Called by the engine once per event on the watching thread: 1 goes on,
 // 0 stops. The callback runs as one protected step, so no Lua error crosses
 // the engine's frames; a failing callback keeps the watch going.
-int WINAPI ReportProcessChange(unsigned pid, const char* path, unsigned parent_pid, void* context) {
+int ORLIMB_CALL ReportProcessChange(unsigned pid, const char* path, unsigned parent_pid, void* context) {
   const auto* watch = static_cast<const WatchContext*>(context);
   WatchEvent event{pid, path, parent_pid, watch->creation};
   CallbackStep step{watch->callback, 4, PushWatchEvent, &event};

@@ -19,7 +19,7 @@ namespace {
 using Strings = std::vector<std::string>;
 using varnak::test::TempFolder;
 
-enum class Engine { kNone, kFake, kFakeWithoutGetMid };
+enum class Engine { kNone, kFake, kFakeWithoutGetMid, kReal };
 
 // A host folder; Run() runs a script there and collects what it emitted.
 class HostFolder {
@@ -27,7 +27,9 @@ class HostFolder {
   explicit HostFolder(Engine engine) {
     const std::string bin = varnak::test::BinDir();
     for (const char* name : {"seskel_host.exe", "Seskel.dll", "lua52.dll"}) ok_ = ok_ && !dir_.Copy(name).empty();
-    if (engine != Engine::kNone) {
+    if (engine == Engine::kReal) {
+      ok_ = ok_ && !dir_.Copy("Orlimb.dll").empty();
+    } else if (engine != Engine::kNone) {
       const char* variant = engine == Engine::kFake ? "full" : "without-getmid";
       std::string fake = bin + "\\..\\fake-engine\\" + variant + "\\Orlimb.dll";
       ok_ = ok_ && !dir_.Copy(fake, "Orlimb.dll").empty();
@@ -179,6 +181,23 @@ TEST(EngineBridge, AMissingExportIsALoadFailure) {
   Strings lines = host.Run("emit(GetMid()) emit(GetFileVer('v'))");
   EXPECT_EQ(lines, (Strings{"nil", "'1.2.3.4'"}));
   EXPECT_EQ(host.boxes(), Strings{"Orlimb加载失败,错误代码:127"});
+}
+
+TEST(EngineBridge, WorksWithTheRealEngine) {
+  HostFolder host(Engine::kReal);
+  ASSERT_TRUE(host.ok());
+  host.dir().Write("abc.txt", "abc");
+  Strings lines = host.Run(
+      "emit(GetStringMD5(''), GetStringMD5('abc'))\n"
+      "emit(GetFileMD5(GetRunTimeDir() .. '\\\\abc.txt'), GetFileMD5(GetRunTimeDir() .. '\\\\none.txt'))\n"
+      "emit(GetFileSigCompany(GetRunTimeDir() .. '\\\\abc.txt'))\n"
+      "local mid = GetMid() emit(mid == '' or (#mid == 32 and not mid:find('[^0-9a-f]')))\n"
+      "emit(GetProcessPath('seskel_host.exe') == GetLaunchPath())\n"
+      "emit(GetProcessPathByPid(0))\n");
+  EXPECT_EQ(host.exit_code(), 1);
+  EXPECT_EQ(lines, (Strings{"'d41d8cd98f00b204e9800998ecf8427e'|'900150983cd24fb0d6963f7d28e17f72'",
+                            "'900150983cd24fb0d6963f7d28e17f72'|nil", "' '", "true", "true", "''"}));
+  EXPECT_TRUE(host.boxes().empty());
 }
 
 // --- DownloadCloudFile against the loopback HTTP peer ------------------------
