@@ -59,7 +59,6 @@ TEST(Platform, DeliverablesLoadByName) {
     HMODULE m = LoadLibraryA(name);
     EXPECT_NE(m, nullptr) << name << " error " << GetLastError();
   }
-  EXPECT_EQ(RunProcess("\"" + BinDir() + "\\Kelvane.exe\""), 0);
 }
 
 }  // namespace
