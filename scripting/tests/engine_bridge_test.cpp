@@ -24,19 +24,34 @@ enum class Engine { kNone, kFake, kFakeWithoutGetMid, kReal };
 // A host folder; Run() runs a script there and collects what it emitted.
 class HostFolder {
  public:
-  explicit HostFolder(Engine engine) {
+  // subfolder: a folder inside the fresh one to hold the host, or "" for the folder itself
+  explicit HostFolder(Engine engine, const std::string& subfolder = "") {
     const std::string bin = varnak::test::BinDir();
-    for (const char* name : {"seskel_host.exe", "Seskel.dll", "lua52.dll"}) ok_ = ok_ && !dir_.Copy(name).empty();
+    path_ = subfolder.empty() ? dir_.path() : dir_.File(subfolder);
+    if (!subfolder.empty()) ok_ = CreateDirectoryA(path_.c_str(), nullptr) != 0;
+    for (const char* name : {"seskel_host.exe", "Seskel.dll", "lua52.dll"}) {
+      ok_ = ok_ && CopyFileA((bin + "\\" + name).c_str(), File(name).c_str(), FALSE);
+    }
+    std::string engine_file;
     if (engine == Engine::kReal) {
-      ok_ = ok_ && !dir_.Copy("Orlimb.dll").empty();
+      engine_file = bin + "\\Orlimb.dll";
     } else if (engine != Engine::kNone) {
       const char* variant = engine == Engine::kFake ? "full" : "without-getmid";
-      std::string fake = bin + "\\..\\fake-engine\\" + variant + "\\Orlimb.dll";
-      ok_ = ok_ && !dir_.Copy(fake, "Orlimb.dll").empty();
+      engine_file = bin + "\\..\\fake-engine\\" + variant + "\\Orlimb.dll";
     }
+    if (!engine_file.empty()) ok_ = ok_ && CopyFileA(engine_file.c_str(), File("Orlimb.dll").c_str(), FALSE);
+  }
+  std::string File(const std::string& name) const { return path_ + "\\" + name; }
+  bool Write(const std::string& name, const std::string& bytes) const {
+    HANDLE f = CreateFileA(File(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+    CloseHandle(f);
+    return ok;
   }
   bool ok() const { return ok_; }
-  const TempFolder& dir() const { return dir_; }
+  const std::string& path() const { return path_; }
 
   // Runs `body` as the script's main function. Lines the script wrote with
   // emit(...) come back in order; boxes shown meanwhile in boxes().
@@ -52,16 +67,16 @@ class HostFolder {
         "  out:write(table.concat(t, '|'), '\\n') out:flush()\n"
         "end\n"
         "function main()\n" + body + "\nreturn true end\n";
-    dir_.Write("s.lua", script);
+    Write("s.lua", script);
     BoxRecorder recorder;
-    exit_code_ = varnak::test::RunProcess("\"" + dir_.File("seskel_host.exe") + "\" \"" + dir_.File("s.lua") + "\"",
-                                          60000, dir_.path());
+    exit_code_ = varnak::test::RunProcess("\"" + File("seskel_host.exe") + "\" \"" + File("s.lua") + "\"", 60000,
+                                          path_);
     boxes_ = recorder.Stop();
     return Lines("out.txt");
   }
   Strings Lines(const char* file) const {
     std::string text;
-    varnak::test::ReadFileBytes(dir_.File(file), &text);
+    varnak::test::ReadFileBytes(File(file), &text);
     Strings lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
@@ -72,6 +87,7 @@ class HostFolder {
 
  private:
   TempFolder dir_;
+  std::string path_;
   bool ok_ = true;
   int exit_code_ = -1;
   Strings boxes_;
@@ -103,7 +119,7 @@ TEST(EngineBridge, WithoutAnEngineEveryCallReportsTheLoadFailure) {
 TEST(EngineBridge, StringFunctionsPushWhatTheEngineWrote) {
   HostFolder host(Engine::kFake);
   ASSERT_TRUE(host.ok());
-  host.dir().Write("exists.bin", "x");
+  host.Write("exists.bin", "x");
   SetEnvironmentVariableA("VARNAK_CLOUD_HOST", "127.0.0.1:18080");
   Strings lines = host.Run(
       "emit(GetFileCompanyName('C:\\\\a.exe'), GetFileDescription('d'), GetFileSigCompany('s'))\n"
@@ -186,7 +202,7 @@ TEST(EngineBridge, AMissingExportIsALoadFailure) {
 TEST(EngineBridge, WorksWithTheRealEngine) {
   HostFolder host(Engine::kReal);
   ASSERT_TRUE(host.ok());
-  host.dir().Write("abc.txt", "abc");
+  host.Write("abc.txt", "abc");
   Strings lines = host.Run(
       "emit(GetStringMD5(''), GetStringMD5('abc'))\n"
       "emit(GetFileMD5(GetRunTimeDir() .. '\\\\abc.txt'), GetFileMD5(GetRunTimeDir() .. '\\\\none.txt'))\n"
@@ -198,6 +214,17 @@ TEST(EngineBridge, WorksWithTheRealEngine) {
   EXPECT_EQ(lines, (Strings{"'d41d8cd98f00b204e9800998ecf8427e'|'900150983cd24fb0d6963f7d28e17f72'",
                             "'900150983cd24fb0d6963f7d28e17f72'|nil", "' '", "true", "true", "''"}));
   EXPECT_TRUE(host.boxes().empty());
+}
+
+TEST(EngineBridge, HostFolderWhoseNameHasABackslashTrailByte) {
+  // GBK "乗" is 0x81 0x5C: a byte-wise search for '\\' would cut inside it
+  const std::string folder = "乗表";
+  HostFolder host(Engine::kFake, folder);
+  ASSERT_TRUE(host.ok());
+  Strings lines = host.Run("emit(GetRunTimeDir(), GetMid())");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], "'" + host.path() + "'|'0123456789abcdef0123456789abcdef'");
+  EXPECT_EQ(lines[0].substr(lines[0].size() - 40, 5), "\x81\x5C\xB1\xED'");
 }
 
 // --- DownloadCloudFile against the loopback HTTP peer ------------------------
@@ -256,31 +283,31 @@ TEST_F(Download, SavesTheFileBesideTheHostAndReplacesAnOldOne) {
   const std::string payload("MZ\x90\0\x03\0binary\r\n\xFF", 15);
   Serve("UpTemp.exe", payload);
   Serve("Upload.lua", "-- 更新脚本\nreturn 1\n");
-  host.dir().Write("UpTemp.exe", "old installer");
-  CreateDirectoryA(host.dir().File("LScript").c_str(), nullptr);
+  host.Write("UpTemp.exe", "old installer");
+  CreateDirectoryA(host.File("LScript").c_str(), nullptr);
   Strings lines = host.Run(
       "emit(DownloadCloudFile('seskel/UpTemp.exe', 'UpTemp.exe'))\n"
       "emit(DownloadCloudFile('seskel/Upload.lua', 'LScript\\\\Upload.lua'))");
   EXPECT_EQ(lines, (Strings{"true", "true"}));
-  EXPECT_EQ(ReadAll(host.dir().File("UpTemp.exe")), payload);
-  EXPECT_EQ(ReadAll(host.dir().File("LScript\\Upload.lua")), "-- 更新脚本\nreturn 1\n");
+  EXPECT_EQ(ReadAll(host.File("UpTemp.exe")), payload);
+  EXPECT_EQ(ReadAll(host.File("LScript\\Upload.lua")), "-- 更新脚本\nreturn 1\n");
   EXPECT_TRUE(host.boxes().empty());
   // a changed file on the service is fetched again, not served from a cache
   Serve("UpTemp.exe", "second version");
   lines = host.Run("emit(DownloadCloudFile('seskel/UpTemp.exe', 'UpTemp.exe'))");
   EXPECT_EQ(lines, Strings{"true"});
-  EXPECT_EQ(ReadAll(host.dir().File("UpTemp.exe")), "second version");
+  EXPECT_EQ(ReadAll(host.File("UpTemp.exe")), "second version");
 }
 
 TEST_F(Download, AnErrorReplyKeepsTheOldFileAndLeavesNoTemporaryFile) {
   HostFolder host(Engine::kNone);
   ASSERT_TRUE(host.ok());
-  host.dir().Write("keep.txt", "old");
+  host.Write("keep.txt", "old");
   Strings lines = host.Run("emit(DownloadCloudFile('seskel/missing.bin', 'keep.txt'))");
   EXPECT_EQ(lines, Strings{"false"});
-  EXPECT_EQ(ReadAll(host.dir().File("keep.txt")), "old");
+  EXPECT_EQ(ReadAll(host.File("keep.txt")), "old");
   WIN32_FIND_DATAA entry;
-  HANDLE h = FindFirstFileA(host.dir().File("*.tmp").c_str(), &entry);
+  HANDLE h = FindFirstFileA(host.File("*.tmp").c_str(), &entry);
   EXPECT_EQ(h, INVALID_HANDLE_VALUE) << entry.cFileName;
   if (h != INVALID_HANDLE_VALUE) FindClose(h);
 }
@@ -306,7 +333,7 @@ TEST_F(Download, AnUnreachableServiceGivesFalse) {
   SetEnvironmentVariableA("VARNAK_CLOUD_HOST", "127.0.0.1:1");
   Strings lines = host.Run("emit(DownloadCloudFile('seskel/x.txt', 'x.txt'))");
   EXPECT_EQ(lines, Strings{"false"});
-  EXPECT_EQ(ReadAll(host.dir().File("x.txt")), "<missing>");
+  EXPECT_EQ(ReadAll(host.File("x.txt")), "<missing>");
 }
 
 }  // namespace
