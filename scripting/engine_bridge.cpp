@@ -104,29 +104,37 @@ Fn Export(const char* name) {
 // --- String functions ------------------------------------------------------------
 
 // Shape of the functions that pass one string to the engine and push what
-// it wrote; false when the engine or the argument is unusable.
-int CallTextExport(lua_State* L, const char* export_name, size_t output_size) {
+// it wrote; false when the engine or the argument is unusable. True when the
+// engine was called.
+bool CallTextExport(lua_State* L, const char* export_name) {
   auto function = Export<GetFileCompanyName_fn>(export_name);
   char input[kInputBuffer], output[kInputBuffer] = {};
   if (!function || !CopyStringArg(L, 1, input, kInputBuffer - 1)) {
     lua_pushboolean(L, 0);
-    return 1;
+    return false;
   }
   function(input, output);
-  output[output_size - 1] = 0;
+  output[kInputBuffer - 1] = 0;
   lua_pushstring(L, output);
+  return true;
+}
+
+int l_GetFileCompanyName(lua_State* L) {
+  CallTextExport(L, "GetFileCompanyName");
   return 1;
 }
 
-int l_GetFileCompanyName(lua_State* L) { return CallTextExport(L, "GetFileCompanyName", kInputBuffer); }
-
+// Also notes on the debugger (not in a box) that it ran, whatever the
+// engine returned.
 int l_GetFileDescription(lua_State* L) {
-  int results = CallTextExport(L, "GetFileDescription", kInputBuffer);
-  OutputDebugStringA("[GetFileDescription_lua] 获取描述成功!\r\n");
-  return results;
+  if (CallTextExport(L, "GetFileDescription")) OutputDebugStringA("[GetFileDescription_lua] 获取描述成功!\r\n");
+  return 1;
 }
 
-int l_GetProcessPath(lua_State* L) { return CallTextExport(L, "GetProcessPath", kInputBuffer); }
+int l_GetProcessPath(lua_State* L) {
+  CallTextExport(L, "GetProcessPath");
+  return 1;
+}
 
 // GetFileSigCompany(file) -> the signer's name, or " " when unsigned.
 int l_GetFileSigCompany(lua_State* L) {

@@ -142,6 +142,10 @@ TEST_F(ClearLib, FindDirectoryFileWalksPreOrder) {
   Expect("calls = 0 function visit(p) calls = calls + 1 return true end\n"
          "return FindDirectoryFile(" + Q(dir_.File("none")) + ", 'visit'), calls",
          "true|0");
+  // at a drive root the first entry is visited too, with one separator
+  Expect("seen = nil function stop(p) seen = p return false end\n"
+         "return FindDirectoryFile('C:\\\\', 'stop'), seen:find('^C:\\\\[^\\\\]+$') ~= nil",
+         "false|true");
   const std::string message = "Lua脚本问题:FindDirectoryFile第一个或第二个参数不是字符串!";
   Expect("return FindDirectoryFile(" + root + ")", "''", {message});
   Expect("return FindDirectoryFile({}, 'visit')", "''", {message});
