@@ -4,14 +4,27 @@
 //                                                 snapshot walk + image-name query
 //   engine_bench.exe md5 <file>                   GetMd5A
 //   engine_bench.exe zip <file> <packed> <back>   Zip, then UnZip
+//   engine_bench.exe features <folder>            a generated 10,000-entry library (compressed):
+//                                                 InitFeaturesLib beside JsonCpp alone, and
+//                                                 GetFeaturesLibSuggest for 1,000 names
+//   engine_bench.exe dns <address>...             TestDnsRecvTime beside a plain UDP exchange
 // Each figure is one line "name seconds [MiB/s]"; run_bench.sh adds the
 // native tools' figures and the ratios.
+#include <winsock2.h>
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <winsock2.h>
+
+#include <json/json.h>
+
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "engine/core/dns_packet.h"
+#include "engine/core/zlib_frame.h"
 
 #include "engine/orlimb_api.h"
 
@@ -104,6 +117,102 @@ int Procs(const std::string& victim, int count) {
   return 0;
 }
 
+int Features(const std::string& folder) {
+  std::string json = "{\"LibName\":\"bench\",\"lib\":[";
+  for (int i = 0; i < 10000; ++i) {
+    if (i) json += ",";
+    json += "{\"PName\":\"Bench" + std::to_string(i) + ".exe\",\"Sug\":" + std::to_string(i % 7) +
+            ",\"Rem\":\"remark of entry " + std::to_string(i) + "\",\"IsExt\":false}";
+  }
+  json += "],\"DnsLib\":[{\"Ip\":\"223.5.5.5\"},{\"Ip\":\"114.114.114.114\"}]}";
+  std::vector<uint8_t> packed;
+  varnak::engine::ZlibCompress(reinterpret_cast<const uint8_t*>(json.data()), json.size(), &packed);
+  const std::string path = folder + "\\FeaturesLib.qvx";
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD wrote = 0;
+  WriteFile(f, packed.data(), DWORD(packed.size()), &wrote, nullptr);
+  CloseHandle(f);
+  printf("library_bytes json=%zu packed=%zu ratio=%.1f\n", json.size(), packed.size(),
+         double(json.size()) / double(packed.size()));
+
+  auto init = Bind<InitFeaturesLib_fn>("InitFeaturesLib");
+  auto free_lib = Bind<FreeFeaturesLib_fn>("FreeFeaturesLib");
+  auto suggest = Bind<GetFeaturesLibSuggest_fn>("GetFeaturesLibSuggest");
+  const int rounds = 10;
+  double t0 = Now();
+  int ok = 0;
+  for (int i = 0; i < rounds; ++i) {
+    free_lib();
+    ok += init(path.c_str());
+  }
+  const double load = (Now() - t0) / rounds;
+  t0 = Now();
+  for (int i = 0; i < rounds; ++i) {
+    Json::CharReaderBuilder builder;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    Json::Value root;
+    std::string errors;
+    reader->parse(json.data(), json.data() + json.size(), &root, &errors);
+  }
+  const double parse = (Now() - t0) / rounds;
+  printf("InitFeaturesLib %.6f ok=%d/%d\n", load, ok, rounds);
+  printf("jsoncpp_parse %.6f\n", parse);
+  char remark[51];
+  int sug = 0, found = 0;
+  t0 = Now();
+  for (int i = 0; i < 1000; ++i) {
+    std::string p = "C:\\Program Files\\bench\\bench" + std::to_string(i * 10) + ".exe";
+    found += suggest(p.c_str(), remark, &sug);
+  }
+  const double lookups = Now() - t0;
+  printf("GetFeaturesLibSuggest_1000 %.6f found=%d rate=%.0f/s\n", lookups, found, 1000.0 / lookups);
+  free_lib();
+  return ok == rounds ? 0 : 1;
+}
+
+// The plain exchange: the same query, one datagram back, no parsing.
+double PlainRoundTripMs(const char* server) {
+  std::vector<uint8_t> q;
+  varnak::engine::BuildDnsQuery(varnak::engine::kDnsProbeName, &q);
+  SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  sockaddr_in to = {};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(53);
+  to.sin_addr.s_addr = inet_addr(server);
+  DWORD timeout = 2000;
+  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+  char reply[1024];
+  double t0 = Now();
+  sendto(s, reinterpret_cast<const char*>(q.data()), int(q.size()), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  int got = recv(s, reply, sizeof reply, 0);
+  double ms = (Now() - t0) * 1000.0;
+  closesocket(s);
+  return got > 0 ? ms : -1;
+}
+
+int Dns(int count, char** servers) {
+  WSADATA data;
+  WSAStartup(MAKEWORD(2, 2), &data);
+  auto probe = Bind<TestDnsRecvTime_fn>("TestDnsRecvTime");
+  double total0 = Now();
+  for (int i = 0; i < count; ++i) {
+    int reported = -1;
+    double t0 = Now();
+    int ok = probe(servers[i], 1000, &reported);
+    double call_ms = (Now() - t0) * 1000.0;
+    printf("TestDnsRecvTime %s ok=%d reported_ms=%d call_ms=%.3f half_call_ms=%.3f\n", servers[i], ok, reported,
+           call_ms, call_ms / 2);
+  }
+  double total = (Now() - total0) * 1000.0;
+  for (int i = 0; i < count; ++i) {
+    double rtt = PlainRoundTripMs(servers[i]);
+    printf("plain_udp %s round_trip_ms=%.3f half_ms=%.3f\n", servers[i], rtt, rtt / 2);
+  }
+  printf("probe_all_ms %.3f\n", total);
+  WSACleanup();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,6 +223,8 @@ int main(int argc, char** argv) {
   }
   const std::string what = argv[1];
   if (what == "procs" && argc >= 4) return Procs(argv[2], atoi(argv[3]));
+  if (what == "features") return Features(argv[2]);
+  if (what == "dns") return Dns(argc - 2, argv + 2);
   if (what == "md5") {
     char digest[33] = {};
     double t0 = Now();

@@ -49,3 +49,25 @@ printf 'ratio Zip/gzip -1: %.2f  Zip/gzip -6: %.2f  UnZip/gunzip: %.2f\n' \
   "$(calc "$(awk '$1=="Zip"{print $2}' "$work/zip.txt") / $tz")" \
   "$(calc "$(awk '$1=="Zip"{print $2}' "$work/zip.txt") / $tz6")" \
   "$(calc "$(awk '$1=="UnZip"{print $2}' "$work/zip.txt") / $tu")"
+
+echo "== Features library: 10,000 entries, compressed (seconds per load; 1,000 lookups)"
+mkdir -p "$work/lib"
+"$run" "$bench" features "$(winpath "$work/lib")" | tee "$work/features.txt"
+printf 'ratio InitFeaturesLib/JsonCpp parse alone: %.2f\n' \
+  "$(calc "$(awk '$1=="InitFeaturesLib"{print $2}' "$work/features.txt") / $(awk '$1=="jsoncpp_parse"{print $2}' "$work/features.txt")")"
+
+echo "== DNS probe against 5 loopback dnsmasq servers"
+peers="$work/dns"
+python3 "$(dirname "$0")/../../testsupport/peers/dns_peers.py" start "$peers"
+trap 'python3 "$(dirname "$0")/../../testsupport/peers/dns_peers.py" stop "$peers"; rm -rf "$work"' EXIT
+servers=$(awk '$1 ~ /^plain/ {print $2}' "$peers/servers")
+# shellcheck disable=SC2086
+"$run" "$bench" dns $servers | tee "$work/dns.txt"
+python3 - "$work/dns.txt" <<'PY'
+import re, sys
+text = open(sys.argv[1]).read()
+rep = {m[0]: int(m[1]) for m in re.findall(r"TestDnsRecvTime (\S+) ok=1 reported_ms=(\d+)", text)}
+half = {m[0]: float(m[1]) for m in re.findall(r"plain_udp (\S+) round_trip_ms=\S+ half_ms=(\S+)", text)}
+for s in rep:
+    print("%s reported %d ms, half the plain round trip %.3f ms, difference %.3f ms" % (s, rep[s], half.get(s, -1), rep[s] - half.get(s, -1)))
+PY
