@@ -40,7 +40,11 @@ void Store(char* field, const std::string& value) { memcpy(field, value.c_str(),
 
 }  // namespace
 
-ParseOutcome ParseFeaturesLib(const std::string& input, FeatureTables* tables, const LogSink& log) {
+ParseOutcome ParseFeaturesLib(const std::string& input, FeatureTables* tables, const LogSink& log_sink) {
+  // lines are formatted only when someone listens
+  auto log = [&](const std::string& line) {
+    if (log_sink) log_sink(line);
+  };
   std::string text = input;
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   Json::CharReaderBuilder builder;  // default settings accept comments
@@ -97,9 +101,11 @@ ParseOutcome ParseFeaturesLib(const std::string& input, FeatureTables* tables, c
         }
       }
     }
-    char line[400];
-    snprintf(line, sizeof line, "特征库:PRocessName:%s 进程描述:%s\r\n", e.name, e.remark);
-    log(line);
+    if (log_sink) {
+      char line[400];
+      snprintf(line, sizeof line, "特征库:PRocessName:%s 进程描述:%s\r\n", e.name, e.remark);
+      log(line);
+    }
   }
   result.dns.resize(dns.size());
   for (auto& address : result.dns) address.fill('\0');
@@ -112,14 +118,17 @@ ParseOutcome ParseFeaturesLib(const std::string& input, FeatureTables* tables, c
       outcome = ParseOutcome::kBadDnsAddress;
       break;
     }
-    log("DNSIP:" + ip + "\r\n");
+    if (log_sink) log("DNSIP:" + ip + "\r\n");
     memcpy(result.dns[i].data(), ip.c_str(), ip.size() + 1);
   }
   *tables = std::move(result);
   return outcome;
 }
 
-int FindFeature(const FeatureTables& tables, const std::string& path, const FileFacts& facts, const LogSink& log) {
+int FindFeature(const FeatureTables& tables, const std::string& path, const FileFacts& facts, const LogSink& log_sink) {
+  auto log = [&](const std::string& line) {
+    if (log_sink) log_sink(line);
+  };
   const std::string file = GbkFileName(path);
   if (file.empty() || file.size() > kMaxFeatureName) return -1;
   const std::string wanted = GbkLower(file);

@@ -3,12 +3,12 @@
 // stored choices.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "engine/core/features_lib.h"
-#include "engine/core/path_text.h"
 #include "engine/core/zlib_frame.h"
 #include "engine/fileinfo/file_info.h"
 #include "engine/frame/engine.h"
@@ -21,7 +21,9 @@ namespace {
 // which must not overlap with a lookup (callers load once at start-up).
 FeatureTables g_tables;
 
-void Log(const std::string& line) { LogA("%s", line.c_str()); }
+void LogLine(const std::string& line) { LogA("%s", line.c_str()); }
+// No sink while the log is off, so that no line is formatted for nothing.
+LogSink Log() { return LogOn() ? LogSink(&LogLine) : LogSink(); }
 
 // A features library compresses far better than ordinary files (JSON of
 // repeated keys: 5-10x and more), so its loader accepts up to 200x, within
@@ -29,22 +31,20 @@ void Log(const std::string& line) { LogA("%s", line.c_str()); }
 constexpr uint64_t kLibraryRatio = 200;
 constexpr uint64_t kLibraryMaxBytes = 512ull << 20;
 
-bool InflateLibrary(const char* path, const std::string& temp) {
-  std::vector<uint8_t> packed, plain;
-  if (!ReadWholeFile(path, &packed)) return false;
-  uint64_t limit = std::min<uint64_t>(kLibraryRatio * packed.size(), kLibraryMaxBytes);
-  if (ZlibInflateLimited(packed.data(), packed.size(), limit, &plain) != InflateResult::kOk) return false;
-  return ReplaceFileWith(temp.c_str(), plain);
-}
-
-int ParseLibraryFile(const char* file) {
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(file, &bytes)) return 0;
-  FeatureTables parsed;
-  ParseOutcome outcome = ParseFeaturesLib(std::string(bytes.begin(), bytes.end()), &parsed, Log);
-  if (outcome == ParseOutcome::kBadDocument) return 0;
-  g_tables = std::move(parsed);  // the previous tables are released here
-  return outcome == ParseOutcome::kOk ? 1 : 0;
+// The library text: the file decompressed when it is one zlib stream, else
+// the file itself (a plain-text library). Decompressed in memory: an
+// intermediate file in the install folder would need write rights there,
+// which a non-elevated start lacks, and would then fail the load.
+bool ReadLibraryText(const char* path, std::string* text) {
+  std::vector<uint8_t> bytes, plain;
+  if (!ReadWholeFile(path, &bytes)) return false;
+  uint64_t limit = std::min<uint64_t>(kLibraryRatio * bytes.size(), kLibraryMaxBytes);
+  if (ZlibInflateLimited(bytes.data(), bytes.size(), limit, &plain) == InflateResult::kOk) {
+    text->assign(plain.begin(), plain.end());
+  } else {
+    text->assign(bytes.begin(), bytes.end());
+  }
+  return true;
 }
 
 }  // namespace
@@ -57,12 +57,13 @@ ORLIMB_EXPORT int ORLIMB_CALL InitFeaturesLib(const char* path) {
   return Guarded(0, [&] {
     if (!g_tables.entries.empty() && !g_tables.dns.empty()) return 1;  // already loaded
     if (FittingLength(path, ORLIMB_PATH_SIZE) <= 0) return 0;
-    std::string folder = GbkParentFolder(path);
-    const std::string temp = (folder.empty() ? std::string(".") : folder) + "\\Lib.tmp";
-    const bool packed = InflateLibrary(path, temp);
-    int result = ParseLibraryFile(packed ? temp.c_str() : path);
-    DeleteFileA(temp.c_str());
-    return result;
+    std::string text;
+    if (!ReadLibraryText(path, &text)) return 0;
+    FeatureTables parsed;
+    ParseOutcome outcome = ParseFeaturesLib(text, &parsed, Log());
+    if (outcome == ParseOutcome::kBadDocument) return 0;  // the state stays as it was
+    g_tables = std::move(parsed);                          // the previous tables are released here
+    return outcome == ParseOutcome::kOk ? 1 : 0;
   });
 }
 
@@ -86,7 +87,7 @@ ORLIMB_EXPORT int ORLIMB_CALL GetFeaturesLibSuggest(const char* path, char* rema
     facts.company = [&](std::string* v) { return ReadVersionString(path, "CompanyName", v); };
     facts.signer = [&](std::string* v) { return ReadSignerName(path, v); };
     facts.description = [&](std::string* v) { return ReadVersionString(path, "FileDescription", v); };
-    int found = FindFeature(g_tables, path, facts, Log);
+    int found = FindFeature(g_tables, path, facts, Log());
     if (found < 0) return 0;
     const FeatureEntry& e = g_tables.entries[size_t(found)];
     *suggestion = e.suggestion;

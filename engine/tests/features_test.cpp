@@ -44,7 +44,7 @@ TEST_F(FeaturesLib, PlainAndCompressedLibrariesLoadAlike) {
     ORLIMB(FreeFeaturesLib)();
     ASSERT_TRUE(dir_.Write("FeaturesLib.qvx", packed ? Packed(kLibrary) : std::string(kLibrary)));
     ASSERT_EQ(ORLIMB(InitFeaturesLib)(dir_.File("FeaturesLib.qvx").c_str()), 1) << packed;
-    EXPECT_EQ(GetFileAttributesA(dir_.File("Lib.tmp").c_str()), INVALID_FILE_ATTRIBUTES);  // removed
+    EXPECT_EQ(GetFileAttributesA(dir_.File("Lib.tmp").c_str()), INVALID_FILE_ATTRIBUTES);  // decompressed in memory
     ASSERT_EQ(ORLIMB(GetDnsLibCount)(), 2);
     char ip[17] = "keep";
     EXPECT_EQ(ORLIMB(GetDnsByIndex)(1, ip), 1);
