@@ -1,8 +1,12 @@
-// Host tests of the boost class rule, the memory threshold and the crash
-// report target.
+// Host tests of the boost class rule, the memory threshold, the crash
+// report target and the process watcher's loop.
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <memory>
+
 #include "engine/core/engine_rules.h"
+#include "engine/core/process_watch.h"
 
 namespace varnak::engine {
 namespace {
@@ -94,10 +98,6 @@ TEST(CrashTarget, ShortensInOrderAndNeverPastTheLimit) {
 
 }  // namespace
 }  // namespace varnak::engine
-
-#include <deque>
-
-#include "engine/core/process_watch.h"
 
 namespace varnak::engine {
 namespace {
