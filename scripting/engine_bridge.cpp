@@ -9,8 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "common/win_handles.h"
+#include "common/gbk_text.h"
+#include "engine/core/cloud_endpoint.h"
 #include "engine/orlimb_api.h"
 #include "scripting/script_rules.h"
 #include "scripting/seskel_libs.h"
@@ -32,34 +35,18 @@ constexpr size_t kDigestBuffer = 33;
 constexpr size_t kUrlBuffer = 1024;
 constexpr size_t kPathBuffer = 260;
 
-// The cloud service host, shared with the engine: VARNAK_CLOUD_HOST when it
-// holds a plain "name[:port]", else the compiled-in host.
-const char kDefaultCloudHost[] = "cloud.varnak.cn";
-
-bool IsPlainHost(const char* host) {
-  if (!*host) return false;
-  const char* colon = std::strchr(host, ':');
-  for (const char* p = host; *p && p != colon; ++p) {
-    char c = *p;
-    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
-    if (!ok) return false;
-  }
-  if (!colon) return true;
-  if (!colon[1] || std::strlen(colon + 1) > 5) return false;
-  unsigned port = 0;
-  for (const char* p = colon + 1; *p; ++p) {
-    if (*p < '0' || *p > '9') return false;
-    port = port * 10 + unsigned(*p - '0');
-  }
-  return port >= 1 && port <= 65535;
-}
-
+// The cloud service host, the engine's own setting: VARNAK_CLOUD_HOST when
+// it holds a plain "name[:port]", else the compiled-in host. Read from the
+// process environment (not the C runtime's copy) at every call.
 void CloudHost(char* host, size_t size) {
-  DWORD n = GetEnvironmentVariableA("VARNAK_CLOUD_HOST", host, static_cast<DWORD>(size));
-  if (n == 0 || n >= size || !IsPlainHost(host)) {
-    std::snprintf(host, size, "%s", kDefaultCloudHost);
-  }
+  char value[kPathBuffer];
+  DWORD n = GetEnvironmentVariableA(varnak::engine::kCloudHostVariable, value, sizeof value);
+  std::string chosen = varnak::engine::CloudHostFrom(n && n < sizeof value ? value : nullptr);
+  varnak::CopyGbkWhole(host, size, chosen.c_str());
 }
+
+// Copies a URL built by the engine's rules into buf when it fits whole.
+bool BuildUrl(char* buf, size_t size, const std::string& url) { return varnak::CopyGbkWhole(buf, size, url.c_str()); }
 
 // --- Loading the engine --------------------------------------------------------
 
@@ -173,8 +160,9 @@ int l_SendLogtoCloud(lua_State* L) {
     return 1;
   }
   CloudHost(host, sizeof host);
-  int n = std::snprintf(url, sizeof url, "http://%s%s", host, text);
-  if (n < 0 || static_cast<size_t>(n) >= sizeof url) {
+  // the engine's rule: a text that starts with neither '/' nor '?' gets a
+  // '/' first, so that it can never extend the host name
+  if (!BuildUrl(url, sizeof url, varnak::engine::StatisticsUrl(host, text))) {
     lua_pushboolean(L, 0);
     return 1;
   }
@@ -338,8 +326,7 @@ bool DownloadToHostFolder(const char* remote, const char* local) {
   char folder[kPathBuffer], host[kPathBuffer], url[kPathBuffer], target[kPathBuffer];
   if (!HostExeFolder(folder, sizeof folder)) return false;
   CloudHost(host, sizeof host);
-  int n = std::snprintf(url, sizeof url, "http://%s/%s", host, remote);
-  if (n < 0 || static_cast<size_t>(n) >= sizeof url) return false;
+  if (!BuildUrl(url, sizeof url, varnak::engine::DownloadUrl(host, remote))) return false;
   if (!JoinPath(target, sizeof target, folder, local)) return false;
   // the temporary file sits in the target's own folder, so the final move is
   // a rename on one volume

@@ -128,7 +128,7 @@ TEST(EngineBridge, StringFunctionsPushWhatTheEngineWrote) {
       "emit(GetFileVer('v'), GetMid())\n"
       "emit(GetStringMD5(''), GetStringMD5(string.rep('a', 5000)), GetStringMD5(12), GetStringMD5({}))\n"
       "emit(GetFileMD5(GetRunTimeDir() .. '\\\\exists.bin'), GetFileMD5(GetRunTimeDir() .. '\\\\none.bin'))\n"
-      "emit(SendLogtoCloud('/tj.php?a=1'))\n"
+      "emit(SendLogtoCloud('/tj.php?a=1'), SendLogtoCloud('.evil.example/x'))\n"
       // arguments the bridge cannot pass give the load-failure result, silently
       "emit(GetFileCompanyName(nil), GetFileCompanyName(string.rep('a', 260)), GetFileVer({}), GetFileMD5())\n"
       "emit(#GetFileCompanyName(string.rep('a', 259)))\n");
@@ -142,7 +142,7 @@ TEST(EngineBridge, StringFunctionsPushWhatTheEngineWrote) {
   EXPECT_EQ(lines[3], "'" + FakeDigest("") + "'|'" + FakeDigest(std::string(5000, 'a')) + "'|'" +
                           FakeDigest("12") + "'|nil");
   EXPECT_EQ(lines[4], "'ffffffffffffffffffffffffffffffff'|nil");
-  EXPECT_EQ(lines[5], "true");
+  EXPECT_EQ(lines[5], "true|true");
   EXPECT_EQ(lines[6], "false|false|nil|nil");
   EXPECT_EQ(lines[7], "259");  // passed on; the fake's output is cut at 259 bytes
   EXPECT_TRUE(host.boxes().empty());
@@ -155,6 +155,8 @@ TEST(EngineBridge, StringFunctionsPushWhatTheEngineWrote) {
   };
   EXPECT_TRUE(logged("CheckSigAndHashA 0 s"));  // mode 0: no hash check
   EXPECT_TRUE(logged("SetLog http://127.0.0.1:18080/tj.php?a=1"));
+  // a text that does not start the path cannot extend the host name
+  EXPECT_TRUE(logged("SetLog http://127.0.0.1:18080/.evil.example/x"));
   EXPECT_TRUE(logged("GetProcessPathByPid 0"));
   // the description line goes to the debugger, not into a box
   Strings debug = host.Lines("debug.txt");
