@@ -1,0 +1,71 @@
+// The class registry (see globals.h) and the toolkit's own registrations.
+#include "ui/globals.h"
+
+#include "ui/graphic.h"
+#include "ui/panel.h"
+#include "ui/window.h"
+
+namespace varnak::ui {
+
+template <typename T>
+static IElementX* Make() {
+  return new (std::nothrow) T();
+}
+
+CGlobalsX::CGlobalsX() {
+  InitializeCriticalSection(&lock_);
+  // the classes of this library; later parts of the toolkit and the
+  // application add theirs with RegisterElementClass
+  classes_.emplace(L"Element", &Make<CElementX>);
+  classes_.emplace(L"Window", &Make<CWindowX>);
+  classes_.emplace(L"SolidBrush", &Make<CSolidBrushX>);
+  classes_.emplace(L"Matrix", &Make<CMatrixX>);
+  classes_.emplace(L"Panel", &Make<CPanelX>);
+  classes_.emplace(L"EventListener", &Make<CEventListenerX>);
+}
+
+// Created once, never destroyed (no exit-order hazards). A compare-exchange
+// instead of a function-local static, whose guard needs routines XP lacks.
+CGlobalsX& CGlobalsX::Get() {
+  static CGlobalsX* volatile globals = nullptr;
+  if (!globals) {
+    CGlobalsX* made = new CGlobalsX();
+    if (InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&globals), made, nullptr) != nullptr) {
+      DeleteCriticalSection(&made->lock_);
+      delete made;
+    }
+  }
+  return *globals;
+}
+
+namespace {
+struct Lock {
+  explicit Lock(CRITICAL_SECTION* cs) : cs_(cs) { EnterCriticalSection(cs_); }
+  ~Lock() { LeaveCriticalSection(cs_); }
+  CRITICAL_SECTION* cs_;
+};
+}  // namespace
+
+ElementFactory CGlobalsX::RegisterElementClass(const std::wstring& name, ElementFactory factory) {
+  Lock lock(&lock_);
+  if (!factory || !classes_.emplace(name, factory).second) return nullptr;
+  return factory;
+}
+
+bool CGlobalsX::IsClassRegistered(const std::wstring& name) {
+  Lock lock(&lock_);
+  return classes_.count(name) != 0;
+}
+
+IElementX* CGlobalsX::CreateByName(const std::wstring& name) {
+  ElementFactory factory = nullptr;
+  {
+    Lock lock(&lock_);
+    auto it = classes_.find(name);
+    if (it == classes_.end()) return nullptr;
+    factory = it->second;
+  }
+  return factory();
+}
+
+}  // namespace varnak::ui

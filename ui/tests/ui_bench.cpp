@@ -1,0 +1,130 @@
+// Benchmark of the toolkit's loading paths; prints figures, checks nothing.
+//   - a markup of 2,000 elements loaded into a tree, beside parsing the
+//     same bytes with tinyxml2 alone;
+//   - 500 resources opened and read from a folder, a zip and a compressed,
+//     enciphered package, beside reading the same files with ReadFile.
+#include <windows.h>
+
+#include <tinyxml2.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "testsupport/winhost.h"
+#include "ui/resource_manager.h"
+#include "ui/storage.h"
+#include "ui/tests/test_util.h"
+#include "ui/window.h"
+#include "ui/xml_parser.h"
+
+using namespace varnak::ui;
+
+namespace {
+
+double Millis(const std::function<void()>& f, int rounds) {
+  const auto start = std::chrono::steady_clock::now();
+  for (int k = 0; k < rounds; ++k) f();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / rounds;
+}
+
+void Report(const char* what, double ms, double bare_ms) {
+  std::printf("%-44s %9.3f ms   bare %9.3f ms   ratio %6.1f\n", what, ms, bare_ms, bare_ms > 0 ? ms / bare_ms : 0.0);
+}
+
+}  // namespace
+
+int main() {
+  // --- markup -----------------------------------------------------------------
+  std::string markup = "<Window Width=\"400\" Height=\"300\"><Panel Name=\"Root\">";
+  for (int g = 0; g < 100; ++g) {
+    markup += "<Panel Name=\"G" + std::to_string(g) + "\" Margin=\"1,2,3,4\" Background=\"255,0,0\">";
+    for (int k = 0; k < 19; ++k)
+      markup += "<Panel Name=\"E" + std::to_string(g * 19 + k) +
+                "\" Width=\"10\" Height=\"12\" Panel.AlignmentX=\"Left\" OnMessage=\"514-Click;\"/>";
+    markup += "</Panel>";
+  }
+  markup += "</Panel></Window>";
+  int created = 0;
+  const double load = Millis(
+      [&] {
+        CWindowX* window = nullptr;
+        if (SUCCEEDED(CXmlParserX().LoadWindowFromBytes(markup.data(), markup.size(), &window))) {
+          std::vector<CPanelX*> all;
+          window->GetContent()->CollectElements([](CPanelX*) { return true; }, &all);
+          created = static_cast<int>(all.size()) + 1;
+          for (CPanelX* p : all) p->Release();
+          window->Release();
+        }
+      },
+      20);
+  const double parse = Millis(
+      [&] {
+        tinyxml2::XMLDocument doc(true, tinyxml2::PRESERVE_WHITESPACE);
+        doc.Parse(markup.data(), markup.size());
+      },
+      20);
+  std::printf("markup: %d elements, %zu bytes\n", created, markup.size());
+  Report("load markup into a tree", load, parse);
+
+  // --- resources ----------------------------------------------------------------
+  varnak::test::TempFolder dir;
+  const std::string folder = dir.File("skin");
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::vector<varnak::ui::test::ZipItem> items;
+  for (int k = 0; k < 500; ++k) {
+    std::string bytes;
+    for (int j = 0; j < 4096; ++j) bytes += static_cast<char>("<Panel Width=\"10\"/>\n"[j % 20] + (j % 7 == 0 ? k % 3 : 0));
+    const std::string name = "r" + std::to_string(k) + ".xml";
+    varnak::ui::test::WriteBytes(folder + "\\" + name, bytes);
+    items.push_back({name, bytes});
+  }
+  varnak::ui::test::WriteBytes(dir.File("skin.zip"), varnak::ui::test::ZipBytes(items));
+  {
+    auto package = CStorage::New();
+    package->CreatePackageFile(varnak::ui::test::Wide(dir.File("skin.pkg")), STGM_READWRITE | STGM_SHARE_EXCLUSIVE);
+    PackageOptions options;
+    options.compress = true;
+    options.password = "secret";
+    package->ImportFolder(varnak::ui::test::Wide(folder), options);
+    package->Close(true);
+  }
+  const double bare = Millis(
+      [&] {
+        for (int k = 0; k < 500; ++k) {
+          std::string bytes;
+          varnak::test::ReadFileBytes(folder + "\\r" + std::to_string(k) + ".xml", &bytes);
+        }
+      },
+      5);
+  struct Source {
+    const char* what;
+    std::wstring path;
+    int kind;
+  } sources[] = {{"500 resources from a folder", varnak::ui::test::Wide(folder), SOURCE_FOLDER},
+                 {"500 resources from a zip", varnak::ui::test::Wide(dir.File("skin.zip")), SOURCE_ZIP_FILE},
+                 {"500 resources from a package (LZW + RC4)", varnak::ui::test::Wide(dir.File("skin.pkg")),
+                  SOURCE_PACKAGE_FILE}};
+  for (const Source& s : sources) {
+    int ok = 0;
+    const double ms = Millis(
+        [&] {
+          CResourceManagerX manager;
+          manager.OpenSource(s.path, s.kind, "secret");
+          ok = 0;
+          for (int k = 0; k < 500; ++k) {
+            CStream stream;
+            std::vector<uint8_t> bytes;
+            if (SUCCEEDED(manager.OpenStream(L"r" + std::to_wstring(k) + L".xml", stream)) &&
+                SUCCEEDED(stream.ReadAll(&bytes)) && bytes.size() == 4096)
+              ++ok;
+          }
+        },
+        5);
+    std::printf("%d of 500 read\n", ok);
+    Report(s.what, ms, bare);
+  }
+  return 0;
+}

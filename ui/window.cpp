@@ -1,0 +1,226 @@
+// CWindowX (see window.h).
+#include "ui/window.h"
+
+#include <vector>
+
+namespace varnak::ui {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"Window";
+// The window being created, bound at its very first message. Windows are
+// created on the window thread only; a plain static keeps thread_local's
+// runtime (which needs routines XP lacks) out of the program.
+CWindowX* g_creating = nullptr;
+
+bool InSubtree(CPanelX* root, CPanelX* element) {
+  for (CPanelX* p = element; p; p = p->GetParent())
+    if (p == root) return true;
+  return false;
+}
+
+}  // namespace
+
+CWindowX::CWindowX() = default;
+
+CWindowX::~CWindowX() {
+  DestroyNativeWindow();
+  hovered_ = focused_ = capture_ = nullptr;
+  if (content_) {
+    CPanelX* content = content_;
+    content_ = nullptr;
+    content->SetOwner(nullptr);
+    content->Release();
+  }
+}
+
+HRESULT CWindowX::LoadAttributes(const CXmlAttributesX& attributes) {
+  attributes.GetInt(L"Width", &width_);
+  attributes.GetInt(L"Height", &height_);
+  attributes.GetText(L"Title", &title_);
+  return CElementX::LoadAttributes(attributes);
+}
+
+HRESULT CWindowX::SetContent(CPanelX* content) {
+  if (!content || content->GetParent() || content->owner()) return E_FAIL;
+  content->AddRef();
+  if (content_) {
+    ForgetElement(content_, true);
+    content_->SetOwner(nullptr);
+    content_->Release();
+  }
+  content_ = content;
+  content_->SetOwner(this);
+  content_->InvalidateLayout(false);
+  return S_OK;
+}
+
+BOOL CWindowX::CreateNativeWindow() {
+  if (hwnd_) return TRUE;
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  if (!GetClassInfoExW(instance, kWindowClass, &wc)) {
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = &CWindowX::StaticWindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    wc.lpszClassName = kWindowClass;
+    if (!RegisterClassExW(&wc)) return FALSE;
+  }
+  const int w = width_ > 0 ? width_ : 400, h = height_ > 0 ? height_ : 300;
+  g_creating = this;
+  HWND hwnd = CreateWindowExW(0, kWindowClass, title_.c_str(), WS_POPUP, 0, 0, w, h, nullptr, nullptr, instance,
+                              nullptr);
+  g_creating = nullptr;
+  if (!hwnd) return FALSE;
+  hwnd_ = hwnd;
+  if (content_) content_->InvalidateLayout(false);
+  return TRUE;
+}
+
+void CWindowX::DestroyNativeWindow() {
+  if (!hwnd_) return;
+  for (auto& t : timers_) KillTimer(hwnd_, t.second);
+  timers_.clear();
+  DestroyWindow(hwnd_);
+  hwnd_ = nullptr;
+}
+
+LRESULT CALLBACK CWindowX::StaticWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  CWindowX* self = reinterpret_cast<CWindowX*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self && g_creating) {
+    self = g_creating;
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  if (!self) return DefWindowProcW(hwnd, message, wparam, lparam);
+  if (message == WM_NCDESTROY) {
+    // the object outlives its native window
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+  }
+  return self->WindowProc(message, wparam, lparam);
+}
+
+LRESULT CWindowX::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INVOKE_ON_UI_THREAD: {
+      InvokeRecord* record = reinterpret_cast<InvokeRecord*>(lparam);
+      if (!record || !record->panel) return -1;
+      LRESULT r = record->panel->SimulateMessage(static_cast<UINT>(wparam), record->wparam, record->lparam);
+      if (record->delete_flag) {
+        record->panel->Release();
+        delete record;
+      }
+      return r;
+    }
+    case WM_TIMER: {
+      for (auto& t : timers_) {
+        if (t.second != wparam) continue;
+        CPanelX* panel = t.first.panel;
+        const UINT_PTR id = t.first.id;
+        const int group = t.first.group;
+        panel->AddRef();  // the hook may remove the panel
+        if (group == 0) panel->OnWindowTimer(id);
+        else panel->OnWindowTimerAlt(id);
+        panel->Release();
+        return 0;
+      }
+      return 0;
+    }
+    case WM_SIZE:
+      if (content_) content_->OnResized();
+      return 0;
+    case WM_CAPTURECHANGED:
+      if (reinterpret_cast<HWND>(lparam) != hwnd_) capture_ = nullptr;
+      return 0;
+    default:
+      return DefWindowProcW(hwnd_, message, wparam, lparam);
+  }
+}
+
+HRESULT CWindowX::OnEvent(const std::wstring&, CPanelX*, UINT, LRESULT*, WPARAM, LPARAM) { return ROUTE_CONTINUE; }
+
+void CWindowX::ForgetElement(CPanelX* element, bool subtree) {
+  if (!element) return;
+  auto gone = [&](CPanelX* p) { return p && (p == element || (subtree && InSubtree(element, p))); };
+  if (gone(hovered_)) hovered_ = nullptr;
+  if (gone(focused_)) focused_ = nullptr;
+  if (gone(capture_)) {
+    capture_ = nullptr;
+    if (hwnd_ && GetCapture() == hwnd_) ::ReleaseCapture();
+  }
+  for (auto it = timers_.begin(); it != timers_.end();) {
+    if (gone(it->first.panel)) {
+      if (hwnd_) KillTimer(hwnd_, it->second);
+      it = timers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+int CWindowX::FocusElement(CPanelX* panel) {
+  if (focused_ == panel) return 1;
+  CPanelX* old = focused_;
+  focused_ = panel;
+  if (old) old->OnLostFocus(panel);
+  if (panel) panel->OnGotFocus();
+  return 1;
+}
+
+int CWindowX::KillFocusOf(CPanelX* panel) {
+  if (focused_ != panel || !panel) return 0;
+  focused_ = nullptr;
+  panel->OnLostFocus(nullptr);
+  return 1;
+}
+
+int CWindowX::CaptureElement(CPanelX* panel) {
+  capture_ = panel;
+  if (hwnd_) ::SetCapture(hwnd_);
+  return 1;
+}
+
+int CWindowX::ReleaseCaptureOf(CPanelX* panel) {
+  if (capture_ != panel) return 0;
+  capture_ = nullptr;
+  if (hwnd_ && GetCapture() == hwnd_) ::ReleaseCapture();
+  return 1;
+}
+
+int CWindowX::StartTimer(CPanelX* panel, UINT_PTR id, UINT interval, int group) {
+  if (!hwnd_ || !panel) return 0;
+  const TimerKey key{panel, id, group};
+  auto it = timers_.find(key);
+  const UINT_PTR native = it != timers_.end() ? it->second : next_timer_++;
+  if (!SetTimer(hwnd_, native, interval, nullptr)) return 0;
+  timers_[key] = native;
+  return 1;
+}
+
+int CWindowX::StopTimer(CPanelX* panel, UINT_PTR id, int group) {
+  auto it = timers_.find(TimerKey{panel, id, group});
+  if (it == timers_.end()) return 0;
+  if (hwnd_) KillTimer(hwnd_, it->second);
+  timers_.erase(it);
+  return 1;
+}
+
+void CWindowX::AddDirtyRect(const RECT& rect) {
+  if (IsRectEmpty(&rect)) return;
+  RECT u;
+  UnionRect(&u, &dirty_, &rect);
+  dirty_ = u;
+  if (hwnd_) InvalidateRect(hwnd_, &rect, FALSE);
+}
+
+void CWindowX::GetClientArea(RECT* rect) {
+  if (hwnd_ && ::GetClientRect(hwnd_, rect)) return;
+  *rect = RECT{0, 0, width_ > 0 ? width_ : 0, height_ > 0 ? height_ : 0};
+}
+
+}  // namespace varnak::ui

@@ -1,0 +1,89 @@
+// CWindowX: ties an element tree to one native top-level window. This is
+// the part the element model needs: the content panel, the native window
+// with the private request message, the hovered, focused and capture slots,
+// window timers, the dirty region, and OnEvent, through which named
+// handlers reach the application. Rendering and input dispatch build on it.
+#ifndef VARNAK_UI_WINDOW_H
+#define VARNAK_UI_WINDOW_H
+
+#include <map>
+
+#include "ui/panel.h"
+
+namespace varnak::ui {
+
+class CWindowX : public CElementX {
+ public:
+  CWindowX();
+
+  HRESULT LoadAttributes(const CXmlAttributesX& attributes) override;
+
+  // Takes a reference on the content and makes it detached.
+  virtual HRESULT SetContent(CPanelX* content);
+  CPanelX* GetContent() const { return content_; }
+  // Creates the native window hidden; zero on failure.
+  virtual BOOL CreateNativeWindow();
+  virtual void DestroyNativeWindow();
+  HWND hwnd() const { return hwnd_; }
+
+  // The application's side of named events; the base keeps routing.
+  virtual HRESULT OnEvent(const std::wstring& handler, CPanelX* sender, UINT message, LRESULT* result,
+                          WPARAM wparam, LPARAM lparam);
+
+  // Interaction state. An element leaving the tree or going away is
+  // forgotten: hovered, focused and capture slots and its window timers.
+  virtual void ForgetElement(CPanelX* element, bool subtree);
+  CPanelX* hovered() const { return hovered_; }
+  void SetHovered(CPanelX* panel) { hovered_ = panel; }
+  CPanelX* focused() const { return focused_; }
+  CPanelX* capture() const { return capture_; }
+  int FocusElement(CPanelX* panel);
+  int KillFocusOf(CPanelX* panel);
+  int CaptureElement(CPanelX* panel);
+  int ReleaseCaptureOf(CPanelX* panel);
+
+  // Window timers of group 0 and 1 for elements of the tree.
+  int StartTimer(CPanelX* panel, UINT_PTR id, UINT interval, int group);
+  int StopTimer(CPanelX* panel, UINT_PTR id, int group);
+  size_t TimerCount() const { return timers_.size(); }
+
+  virtual void AddDirtyRect(const RECT& rect);
+  const RECT& dirty_rect() const { return dirty_; }
+  void ClearDirtyRect() { SetRectEmpty(&dirty_); }
+  virtual void GetClientArea(RECT* rect);
+  int32_t width() const { return width_; }
+  int32_t height() const { return height_; }
+
+ protected:
+  ~CWindowX() override;
+  virtual LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam);
+
+ private:
+  static LRESULT CALLBACK StaticWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  struct TimerKey {
+    CPanelX* panel;
+    UINT_PTR id;
+    int group;
+    bool operator<(const TimerKey& o) const {
+      if (panel != o.panel) return panel < o.panel;
+      if (id != o.id) return id < o.id;
+      return group < o.group;
+    }
+  };
+
+  CPanelX* content_ = nullptr;
+  HWND hwnd_ = nullptr;
+  CPanelX* hovered_ = nullptr;
+  CPanelX* focused_ = nullptr;
+  CPanelX* capture_ = nullptr;
+  std::map<TimerKey, UINT_PTR> timers_;  // -> native timer id
+  UINT_PTR next_timer_ = 1;
+  RECT dirty_{};
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  std::wstring title_;
+};
+
+}  // namespace varnak::ui
+
+#endif
