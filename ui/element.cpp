@@ -3,6 +3,8 @@
 
 #include <tinyxml2.h>
 
+#include "ui/core/markup_rules.h"
+
 namespace varnak::ui {
 
 const IID IID_IElementX = {0x563B8085, 0xBF71, 0x4A92, {0xBB, 0x2A, 0x01, 0x48, 0x59, 0x9D, 0x45, 0x5A}};
@@ -43,8 +45,11 @@ std::string WideToUtf8(const std::wstring& text) {
 
 HRESULT CXmlAttributesX::Get(const wchar_t* name, std::wstring* value) const {
   if (!node_) return E_FAIL;
+  // attribute names of the toolkit are ASCII: compare the UTF-8 bytes with
+  // ASCII case folding instead of converting every name of every element
+  const std::string wanted = WideToUtf8(name);
   for (const tinyxml2::XMLAttribute* a = node_->FirstAttribute(); a; a = a->Next()) {
-    if (EqualsNoCase(Utf8ToWide(a->Name()), name)) {
+    if (EqualsNoCaseUtf8(a->Name(), wanted.c_str())) {
       *value = Utf8ToWide(a->Value());
       return S_OK;
     }

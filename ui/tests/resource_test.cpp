@@ -23,7 +23,16 @@ using varnak::test::TempFolder;
 
 #define EXPECT_FAILED(expr) EXPECT_TRUE(FAILED(expr))
 
-const char kMarkup[] = "<Window><Panel Name=\"Root\"><Panel Name=\"Child\" Width=\"5\"/></Panel></Window>";
+// every element class of this library: Window, Panel, SolidBrush, Matrix,
+// EventListener, Element (as an unknown property's value), Template, Duplicate
+const char kMarkup[] =
+    "<Window Width=\"200\"><Panel Name=\"Root\">"
+    "<Panel.Background><SolidBrush Color=\"1,2,3\"/></Panel.Background>"
+    "<Panel.Matrix><Matrix ScaleX=\"2\" ScaleY=\"2\"/></Panel.Matrix>"
+    "<Panel.EventListener><MouseDown/></Panel.EventListener>"
+    "<Panel.Other><Element/></Panel.Other>"
+    "<Template><Panel Name=\"Tpl\" Width=\"5\"/></Template>"
+    "<Duplicate Source=\"Tpl\" Name=\"Child\"/></Panel></Window>";
 
 std::string Read(CResourceManagerX& m, const std::wstring& name, HRESULT* hr) {
   CStream s;
