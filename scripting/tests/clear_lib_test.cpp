@@ -134,6 +134,11 @@ TEST_F(ClearLib, FindDirectoryFileWalksPreOrder) {
   Expect("calls = 0 function falsy(p) calls = calls + 1 error(false) end\n"
          "return FindDirectoryFile(" + root + ", 'falsy'), calls",
          "false|1");
+  // a strict _G raises while the callback is fetched: that stays inside the
+  // per-entry protected step and counts as true, like any failing callback
+  Expect("setmetatable(_G, {__index = function(t, k) error('strict: ' .. k) end})\n"
+         "local r = FindDirectoryFile(" + root + ", 'nosuch') setmetatable(_G, nil) return r",
+         "true");
   // the callback may walk again from inside the walk
   Expect("inner = 0 function count(p) inner = inner + 1 return true end\n"
          "function outer(p) if p:sub(-3) == 'sub' then FindDirectoryFile(p, 'count') end return true end\n"

@@ -179,8 +179,12 @@ TEST(EngineBridge, ProcessWatcherCallsTheScriptPerEvent) {
       "emit(GetNextProcessChange(false, 'broken'), calls)\n"
       "function falsy() error(nil) end\n"
       "emit(GetNextProcessChange(false, 'falsy'))\n"
-      "emit(GetNextProcessChange(1, 'first'), GetNextProcessChange(true))\n");
-  ASSERT_EQ(lines.size(), 4u);
+      "emit(GetNextProcessChange(1, 'first'), GetNextProcessChange(true))\n"
+      // a strict _G raises inside the engine's callback: caught in the step
+      "setmetatable(_G, {__index = function(t, k) error('strict: ' .. k) end})\n"
+      "local r = GetNextProcessChange(true, 'nosuch') setmetatable(_G, nil) emit(r)\n");
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[4], "false");  // every event reported, until the fake ran out
   // false at the first event stops the watch: the engine reports 1
   EXPECT_EQ(lines[0], "true|1|'1000,C:\\fake\\p0.exe,4,true'");
   // a failing callback keeps the watch going until the fake runs out of events
@@ -190,7 +194,8 @@ TEST(EngineBridge, ProcessWatcherCallsTheScriptPerEvent) {
   const std::string bad = "LUA脚本问题:GetNextProcessChange参数不正确!";
   EXPECT_EQ(host.boxes(), (Strings{bad, bad}));
   EXPECT_EQ(host.Lines("fake_engine.log"),
-            (Strings{"GetNextProcessChange 1", "GetNextProcessChange 0", "GetNextProcessChange 0"}));
+            (Strings{"GetNextProcessChange 1", "GetNextProcessChange 0", "GetNextProcessChange 0",
+                     "GetNextProcessChange 1"}));
 }
 
 TEST(EngineBridge, AMissingExportIsALoadFailure) {

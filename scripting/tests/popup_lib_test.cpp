@@ -135,6 +135,10 @@ TEST_F(PopupBlockLib, EnumWindowRunsTheCallbackPerWindow) {
   Expect("calls = 0 function broken(w) calls = calls + 1 error('broken') end\n"
          "return EnumWindow('broken'), calls > 1",
          "true|true");
+  // a strict _G raising while the callback is fetched never unwinds through user32
+  Expect("setmetatable(_G, {__index = function(t, k) error('strict: ' .. k) end})\n"
+         "local r = EnumWindow('nosuch') setmetatable(_G, nil) return r",
+         "true");
   // the callback may use the library's other functions
   Expect("title = nil function look(w) if GetWindowClaseName(w) == 'SeskelTestPopup' then "
          "title = GetWindowText(w) return false end return true end\n"
