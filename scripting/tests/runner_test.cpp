@@ -66,6 +66,29 @@ TEST(Registration, AStateThatRefusesGlobalsGetsZeroNotAnError) {
   EXPECT_EQ(state.Run("return 1"), "1");  // the state is still usable
 }
 
+TEST(Registration, StatesOfAnotherLuaCopyAreRefused) {
+  HMODULE other = LoadLibraryA((varnak::test::BinDir() + "\\..\\second-lua\\second_lua.dll").c_str());
+  ASSERT_NE(other, nullptr) << GetLastError();
+  using NewFn = lua_State* (*)();
+  using TypeFn = int (*)(lua_State*, const char*);
+  using CloseFn = void (*)(lua_State*);
+  auto new_state = reinterpret_cast<NewFn>(reinterpret_cast<void*>(GetProcAddress(other, "NewForeignState")));
+  auto global_type = reinterpret_cast<TypeFn>(reinterpret_cast<void*>(GetProcAddress(other, "ForeignGlobalType")));
+  auto close_state = reinterpret_cast<CloseFn>(reinterpret_cast<void*>(GetProcAddress(other, "CloseForeignState")));
+  ASSERT_TRUE(new_state && global_type && close_state);
+  lua_State* foreign = new_state();
+  ASSERT_NE(foreign, nullptr);
+  // tables made by one copy and changed by the other would corrupt the heap
+  EXPECT_EQ(Seskel().register_public(foreign), 0);
+  EXPECT_EQ(Seskel().register_clear(foreign, 1), 0);
+  EXPECT_EQ(Seskel().register_popup_block(foreign), 0);
+  EXPECT_EQ(Seskel().register_engine_bridge(foreign), 0);
+  EXPECT_EQ(global_type(foreign, "CheckRegx"), LUA_TNIL);
+  EXPECT_EQ(global_type(foreign, "DeleteFile"), LUA_TNIL);
+  close_state(foreign);
+  EXPECT_EQ(Seskel().register_public(nullptr), 0);
+}
+
 // Writes a script into a fresh folder and runs it with each runner.
 struct Runners {
   TempFolder dir;
