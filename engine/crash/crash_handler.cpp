@@ -43,6 +43,8 @@ std::string Field(const char* text) {
 std::vector<FrameRecord> WalkStack(const CONTEXT& original, HANDLE thread) {
   std::vector<FrameRecord> frames;
   HANDLE process = GetCurrentProcess();
+  // deferred loads: only the modules the walk meets have their symbols read
+  SymSetOptions(SymGetOptions() | SYMOPT_DEFERRED_LOADS | SYMOPT_LOAD_LINES | SYMOPT_UNDNAME);
   if (!SymInitialize(process, nullptr, TRUE)) return frames;
   CONTEXT context = original;
   STACKFRAME64 frame;

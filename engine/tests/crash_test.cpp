@@ -79,6 +79,28 @@ TEST(EngineMachine, CheckUrlFile) {
   EXPECT_EQ(Requests("GET /" + name).size(), before + 1);
 }
 
+// Answers the box with this title whose text contains `text` (the crash
+// handler's two boxes share one title, and the first may still be closing).
+void AnswerBoxContaining(const wchar_t* title, const wchar_t* text, int button, DWORD timeout_ms) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < timeout_ms) {
+    HWND box = nullptr;
+    while ((box = FindWindowExW(nullptr, box, L"#32770", title)) != nullptr) {
+      wchar_t shown[1024] = {};
+      GetDlgItemTextW(box, 0xFFFF, shown, 1024);
+      if (!wcsstr(shown, text)) continue;
+      HWND target = GetDlgItem(box, button);
+      if (target) {
+        SendMessageW(target, BM_CLICK, 0, 0);
+      } else {
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+      }
+      return;
+    }
+    Sleep(50);
+  }
+}
+
 // Runs the crasher from a folder with a "Varnak.exe" whose version is
 // 1.2.3.4, answers the crash question and returns the exit code.
 struct CrashRun {
@@ -90,7 +112,8 @@ struct CrashRun {
     folder.Copy(BuildBin() + "\\Orlimb.dll");
     folder.Copy(Fixture("orlimb_versioned.exe"), "Varnak.exe");
     SetEnvironmentVariableA("VARNAK_CLOUD_HOST", cloud_host.c_str());
-    auto box = ClickMessageBox(L"Varnak崩溃了!", answer, 20000);
+    // generous waits: the dump and the symbol reading are slow on a busy machine
+    auto box = ClickMessageBox(L"Varnak崩溃了!", answer, 90000);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
@@ -100,8 +123,8 @@ struct CrashRun {
     if (!started) return;
     CloseHandle(pi.hThread);
     question = box.get();
-    if (extra_button) ClickMessageBox(L"Varnak崩溃了!", extra_button, 20000).get();
-    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) {
+    if (extra_button) AnswerBoxContaining(L"Varnak崩溃了!", L"发送到云服务器失败", extra_button, 60000);
+    if (WaitForSingleObject(pi.hProcess, 90000) == WAIT_OBJECT_0) {
       DWORD code = 0;
       GetExitCodeProcess(pi.hProcess, &code);
       exit_code = int(code);
