@@ -2,6 +2,7 @@
 #include "ui/globals.h"
 
 #include "ui/graphic.h"
+#include "ui/layout_panels.h"
 #include "ui/panel.h"
 #include "ui/window.h"
 
@@ -22,6 +23,11 @@ CGlobalsX::CGlobalsX() {
   classes_.emplace(L"Matrix", &Make<CMatrixX>);
   classes_.emplace(L"Panel", &Make<CPanelX>);
   classes_.emplace(L"EventListener", &Make<CEventListenerX>);
+  classes_.emplace(L"StackPanel", &Make<CStackPanelX>);
+  classes_.emplace(L"DockPanel", &Make<CDockPanelX>);
+  classes_.emplace(L"WrapPanel", &Make<CWrapPanelX>);
+  classes_.emplace(L"GridPanel", &Make<CGridPanelX>);
+  classes_.emplace(L"GridDefinition", &Make<CGridDefinitionX>);
 }
 
 // Created once, never destroyed (no exit-order hazards). A compare-exchange

@@ -6,6 +6,7 @@
 
 #include "ui/globals.h"
 #include "ui/graphic.h"
+#include "ui/layout_panels.h"
 #include "ui/window.h"
 
 namespace varnak::ui {
@@ -479,32 +480,11 @@ bool CPanelX::GetChildAlignmentY(CPanelX* child, int32_t* v) const {
   return true;
 }
 
-// The plain panel's rule: inside the margins, a set size is placed by the
-// child's alignment (its attached value, else this panel's default); an
-// unset size or Fill stretches.
+// The plain panel's rule (core/layout_rules): inside the margins, a set size
+// smaller than the space is placed by the child's alignment (its attached
+// value, else this panel's default); otherwise the child stretches.
 void CPanelX::ArrangeChild(RECT* rect, CPanelX* child) {
-  int32_t ax = alignment_x_, ay = alignment_y_;
-  GetChildAlignmentX(child, &ax);
-  GetChildAlignmentY(child, &ay);
-  const RECT m = child->GetMargin();
-  long long left = static_cast<long long>(rect->left) + m.left;
-  long long top = static_cast<long long>(rect->top) + m.top;
-  long long right = static_cast<long long>(rect->right) - m.right;
-  long long bottom = static_cast<long long>(rect->bottom) - m.bottom;
-  auto place = [](long long* lo, long long* hi, long long size, int32_t align, int32_t low_word, int32_t high_word) {
-    if (size < 0 || align == kAlignFill) return;
-    if (align == low_word) {
-      *hi = *lo + size;
-    } else if (align == high_word) {
-      *lo = *hi - size;
-    } else {
-      *lo += (*hi - *lo - size) / 2;
-      *hi = *lo + size;
-    }
-  };
-  place(&left, &right, child->GetWidth(), ax, kAlignLeft, kAlignRight);
-  place(&top, &bottom, child->GetHeight(), ay, kAlignTop, kAlignBottom);
-  *rect = RECT{ClampToLong(left), ClampToLong(top), ClampToLong(right), ClampToLong(bottom)};
+  *rect = ToRect(ArrangePlain(ToLRect(*rect), LayoutItemOf(this, child), alignment_x_, alignment_y_));
 }
 
 void CPanelX::InvalidateVisual(const RECT* rect) {

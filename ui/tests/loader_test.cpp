@@ -203,3 +203,62 @@ TEST(MarkupLoader, CloneBuildsAnIndependentCopyFromTheMarkup) {
 
 }  // namespace
 }  // namespace varnak::ui
+
+namespace varnak::ui {
+namespace {
+
+TEST(LayoutPanels, MarkupTreeArrangesEveryPanelKind) {
+  Loaded l(R"(<Window Width="400" Height="300">
+ <DockPanel Name="Dock">
+  <StackPanel Name="Top" Height="40" DockPanel.Dock="Top" AlignmentMajor="Left">
+    <Panel Name="S1" Width="30" Margin="2,2,2,2"/><Panel Name="S2" Width="50"/>
+  </StackPanel>
+  <GridPanel Name="Grid" Width="100" DockPanel.Dock="Left, Top">
+    <GridPanel.ColumnDefinitions><GridDefinition Width="40"/><GridDefinition Width="1*"/></GridPanel.ColumnDefinitions>
+    <GridPanel.RowDefinitions><GridDefinition Height="1*"/><GridDefinition Height="1*"/></GridPanel.RowDefinitions>
+    <Panel Name="G11" GridPanel.GridPos="1,1"/>
+    <Panel Name="GSpan" GridPanel.GridSpan="2,1"/>
+  </GridPanel>
+  <WrapPanel Name="Wrap">
+    <Panel Name="W1" Width="200" Height="10"/><Panel Name="W2" Width="200" Height="20"/><Panel Name="W3" Width="10" Height="10"/>
+  </WrapPanel>
+ </DockPanel>
+</Window>)");
+  ASSERT_EQ(l.hr, S_OK);
+  struct Case {
+    const wchar_t* name;
+    RECT rect;
+  } cases[] = {
+      {L"Top", {0, 0, 400, 40}},      {L"S1", {2, 2, 32, 38}},      {L"S2", {34, 0, 84, 40}},
+      {L"Grid", {0, 40, 100, 300}},   {L"G11", {40, 170, 100, 300}}, {L"GSpan", {0, 40, 100, 170}},
+      {L"Wrap", {100, 40, 400, 300}}, {L"W1", {100, 40, 300, 50}},   {L"W2", {100, 50, 300, 70}},
+      {L"W3", {300, 50, 310, 60}},
+  };
+  for (const Case& c : cases) {
+    CPanelX* p = l.Find(c.name);
+    ASSERT_NE(p, nullptr) << c.name;
+    RECT r;
+    p->GetRect(&r, false);
+    EXPECT_EQ(r.left, c.rect.left) << c.name;
+    EXPECT_EQ(r.top, c.rect.top) << c.name;
+    EXPECT_EQ(r.right, c.rect.right) << c.name;
+    EXPECT_EQ(r.bottom, c.rect.bottom) << c.name;
+  }
+  // a size change moves the siblings that depend on it
+  CPanelX* grid = l.Find(L"Grid");
+  grid->SetWidth(150);
+  RECT r;
+  l.Find(L"W1")->GetRect(&r, false);
+  EXPECT_EQ(r.left, 150);
+}
+
+TEST(LayoutPanels, GridRejectsDefinitionValuesOfTheWrongKind) {
+  Loaded l("<Window><GridPanel><GridPanel.GridLineBrush><Panel/></GridPanel.GridLineBrush></GridPanel></Window>");
+  EXPECT_EQ(l.hr, E_INVALIDARG);
+  Loaded ok("<Window><GridPanel GridLineBrush=\"1,2,3\"><GridPanel.GridLineBrush><SolidBrush/>"
+            "</GridPanel.GridLineBrush></GridPanel></Window>");
+  EXPECT_EQ(ok.hr, S_OK);
+}
+
+}  // namespace
+}  // namespace varnak::ui
