@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "ui/render.h"
+
 namespace varnak::ui {
 
 STDMETHODIMP CGraphicX::QueryInterface(REFIID riid, void** object) {
@@ -21,6 +23,11 @@ STDMETHODIMP CBrushX::QueryInterface(REFIID riid, void** object) {
     return S_OK;
   }
   return CGraphicX::QueryInterface(riid, object);
+}
+
+HRESULT CBrushX::Draw(IRenderX* renderer, const RECT& rect, UINT) {
+  if (!renderer || rect.left >= rect.right || rect.top >= rect.bottom) return S_FALSE;
+  return renderer->FillRect(rect, this, 0, 0);
 }
 
 STDMETHODIMP CSolidBrushX::QueryInterface(REFIID riid, void** object) {

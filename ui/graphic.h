@@ -9,7 +9,13 @@
 
 namespace varnak::ui {
 
-class IGraphicX : public IUnknown {};
+class IRenderX;
+
+class IGraphicX : public IUnknown {
+ public:
+  // Draws into rect; S_FALSE when there is nothing to draw.
+  virtual HRESULT Draw(IRenderX* renderer, const RECT& rect, UINT flags) = 0;
+};
 class IBrushX : public IGraphicX {};
 class ISolidBrushX : public IUnknown {
  public:
@@ -26,11 +32,14 @@ class CGraphicX : public CElementX, public IGraphicX {
  public:
   STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
   VARNAK_UI_FORWARD_IUNKNOWN()
+  HRESULT Draw(IRenderX*, const RECT&, UINT) override { return S_FALSE; }
 };
 
 class CBrushX : public CGraphicX {
  public:
   STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
+  // Fills the rectangle; an empty one draws nothing.
+  HRESULT Draw(IRenderX* renderer, const RECT& rect, UINT flags) override;
 };
 
 class CSolidBrushX : public CBrushX, public ISolidBrushX {

@@ -7,6 +7,7 @@
 #include "ui/globals.h"
 #include "ui/graphic.h"
 #include "ui/layout_panels.h"
+#include "ui/render.h"
 #include "ui/window.h"
 
 namespace varnak::ui {
@@ -495,6 +496,41 @@ void CPanelX::InvalidateVisual(const RECT* rect) {
   if (rect) r = *rect;
   else GetRect(&r, false);
   host->AddDirtyRect(r);
+}
+
+HRESULT CPanelX::Render(IRenderX* renderer, const RECT* clip) {
+  if (!renderer || !IsVisible()) return S_OK;  // hidden subtrees are not visited
+  RECT rect, visible, area;
+  GetRect(&rect, false);
+  GetRect(&visible, true);
+  if (clip) {
+    if (!IntersectRect(&area, &visible, clip)) return S_OK;
+  } else if (!CopyRect(&area, &visible) || IsRectEmpty(&area)) {
+    return S_OK;
+  }
+  renderer->SetClip(&area);
+  HRESULT hr = RenderBackground(renderer, rect, area);
+  if (SUCCEEDED(hr)) hr = RenderContent(renderer, rect, area);
+  if (SUCCEEDED(hr)) hr = RenderChildren(renderer, rect, area);
+  if (SUCCEEDED(hr)) {
+    renderer->SetClip(&area);
+    hr = RenderOverlay(renderer, rect, area);
+  }
+  return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT CPanelX::RenderBackground(IRenderX* renderer, const RECT& rect, const RECT&) {
+  if (!background_) return S_OK;
+  return background_->Draw(renderer, rect, 0);
+}
+
+HRESULT CPanelX::RenderChildren(IRenderX* renderer, const RECT&, const RECT& clip) {
+  std::vector<CPanelX*> snapshot(children_);
+  for (CPanelX* c : snapshot) {
+    HRESULT hr = c->Render(renderer, &clip);
+    if (FAILED(hr)) return hr;  // the first failure ends the pass
+  }
+  return S_OK;
 }
 
 void CPanelX::OnCreated() {

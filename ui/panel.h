@@ -17,6 +17,7 @@ namespace varnak::ui {
 class CWindowX;
 class CEventListenerX;
 class IGraphicX;
+class IRenderX;
 
 // The private window message that runs a request on the window's thread.
 constexpr UINT WM_INVOKE_ON_UI_THREAD = 0x17000;
@@ -148,6 +149,12 @@ class CPanelX : public CElementX, public CAlignmentXY {
   virtual void ComputeRects(RECT* rect, CPanelX* child, RECT* visible);
   virtual void ArrangeChild(RECT* rect, CPanelX* child);
   virtual void InvalidateVisual(const RECT* rect);
+  // Draws the subtree inside clip: background, content, children, overlay.
+  virtual HRESULT Render(IRenderX* renderer, const RECT* clip);
+  virtual HRESULT RenderBackground(IRenderX* renderer, const RECT& rect, const RECT& clip);
+  virtual HRESULT RenderContent(IRenderX*, const RECT&, const RECT&) { return S_OK; }
+  virtual HRESULT RenderChildren(IRenderX* renderer, const RECT& rect, const RECT& clip);
+  virtual HRESULT RenderOverlay(IRenderX*, const RECT&, const RECT&) { return S_OK; }
   bool IsLayoutDirty() const { return layout_dirty_; }
 
   // Hooks.

@@ -3,6 +3,7 @@
 //   skintool unpack <package> <folder> [--password P]
 //   skintool cat <package> <logical path> [--password P]
 //   skintool res <kind> <source> <name> [--password P]
+//   skintool render <skin> <output.png> [--size WxH] [--password P]
 // Failures print the HRESULT in hex on standard error and exit with 1.
 #include <windows.h>
 
@@ -15,7 +16,10 @@
 #include <vector>
 
 #include "ui/resource_manager.h"
+#include "ui/render.h"
 #include "ui/storage.h"
+#include "ui/window.h"
+#include "ui/xml_parser.h"
 
 using namespace varnak::ui;
 
@@ -31,7 +35,8 @@ int Usage() {
                "usage: skintool pack <folder> <package> [--password P] [--compress]\n"
                "       skintool unpack <package> <folder> [--password P]\n"
                "       skintool cat <package> <logical path> [--password P]\n"
-               "       skintool res <kind> <source> <name> [--password P]\n");
+               "       skintool res <kind> <source> <name> [--password P]\n"
+               "       skintool render <skin> <output.png> [--size WxH] [--password P]\n");
   return 2;
 }
 
@@ -112,6 +117,39 @@ int Res(const std::wstring& kind_text, const std::wstring& source, const std::ws
   return 0;
 }
 
+// Loads the skin's markup from a folder, zip or package, lays it out at the
+// client size and writes what the window shows as a PNG.
+int Render(const std::wstring& skin, const std::wstring& png, const std::wstring& size_text,
+           const PackageOptions& options) {
+  CResourceManagerX& manager = GetResourceManager();
+  const DWORD attributes = GetFileAttributesW(skin.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Fail(E_INVALIDARG);
+  HRESULT hr;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    hr = manager.OpenSource(skin, SOURCE_FOLDER, "");
+  } else {
+    hr = manager.OpenSource(skin, SOURCE_PACKAGE_FILE, options.password);
+    if (FAILED(hr)) hr = manager.OpenSource(skin, SOURCE_ZIP_FILE, "");
+  }
+  if (FAILED(hr)) return Fail(hr);
+  CWindowX* window = nullptr;
+  hr = CXmlParserX().LoadWindow(&window);
+  if (FAILED(hr)) return Fail(hr);
+  int width = window->width() > 0 ? window->width() : 400;
+  int height = window->height() > 0 ? window->height() : 300;
+  if (!size_text.empty() && swscanf(size_text.c_str(), L"%dx%d", &width, &height) != 2) {
+    window->Release();
+    return Usage();
+  }
+  SetWindowPos(window->hwnd(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  window->GetContent()->InvalidateLayout(false);
+  std::vector<uint32_t> pixels;
+  hr = RenderToPixels(window->GetContent(), width, height, &pixels);
+  window->Release();
+  if (SUCCEEDED(hr)) hr = SavePng(png, pixels, width, height);
+  return FAILED(hr) ? Fail(hr) : 0;
+}
+
 }  // namespace
 
 int main() {
@@ -120,10 +158,13 @@ int main() {
   if (!argv) return Fail(E_OUTOFMEMORY);
   std::vector<std::wstring> args;
   PackageOptions options;
+  std::wstring size;
   for (int k = 1; k < argc; ++k) {
     const std::wstring a = argv[k];
     if (a == L"--compress") {
       options.compress = true;
+    } else if (a == L"--size" && k + 1 < argc) {
+      size = argv[++k];
     } else if (a == L"--password" && k + 1 < argc) {
       options.password = ToAnsi(argv[++k]);
     } else {
@@ -139,6 +180,7 @@ int main() {
   else if (command == L"unpack" && args.size() == 3) rc = Unpack(args[1], args[2], options);
   else if (command == L"cat" && args.size() == 3) rc = Cat(args[1], args[2], options);
   else if (command == L"res" && args.size() == 4) rc = Res(args[1], args[2], args[3], options);
+  else if (command == L"render" && args.size() == 3) rc = Render(args[1], args[2], size, options);
   else rc = Usage();
   return rc;
 }

@@ -1,0 +1,67 @@
+// Drawing: the renderer interface IRenderX with its GDI+ back end
+// CGpRenderX, the GDI+ start-up the drawing factories need, and rendering a
+// panel tree into an off-screen 32-bit bitmap (for tests, benchmarks and
+// skintool). Solid fills and outlines of rectangles so far.
+#ifndef VARNAK_UI_RENDER_H
+#define VARNAK_UI_RENDER_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ui/element.h"
+
+namespace Gdiplus {
+class GpGraphics;
+}
+
+namespace varnak::ui {
+
+class CPanelX;
+class IGraphicX;
+
+class IRenderX : public IUnknown {
+ public:
+  virtual int IsDirect2D() = 0;
+  // null removes the clip
+  virtual HRESULT SetClip(const RECT* rect) = 0;
+  virtual HRESULT GetClip(RECT* rect) = 0;
+  virtual bool HasTarget() = 0;
+  // stroke 0 fills with the brush; otherwise an outline of the given width
+  virtual HRESULT FillRect(const RECT& rect, IGraphicX* brush, int stroke, float width) = 0;
+  virtual ~IRenderX() = default;
+};
+
+class CGpRenderX : public IRenderX {
+ public:
+  CGpRenderX() = default;
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
+  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&ref_)); }
+  STDMETHODIMP_(ULONG) Release() override;
+  int IsDirect2D() override { return 0; }
+  HRESULT SetClip(const RECT* rect) override;
+  HRESULT GetClip(RECT* rect) override;
+  bool HasTarget() override { return graphics_ != nullptr; }
+  HRESULT FillRect(const RECT& rect, IGraphicX* brush, int stroke, float width) override;
+  // Attaches GDI+ graphics (not owned).
+  void SetTarget(Gdiplus::GpGraphics* graphics) { graphics_ = graphics; }
+  Gdiplus::GpGraphics* GetTarget() const { return graphics_; }
+
+ private:
+  volatile LONG ref_ = 0;
+  Gdiplus::GpGraphics* graphics_ = nullptr;
+};
+
+// Starts GDI+ once for the process (on first use, not at static initialisation).
+bool EnsureGdiplus();
+
+// Lays content out for a client area of width x height and renders it into
+// 32-bit ARGB pixels (row by row, top first), transparent where nothing is drawn.
+HRESULT RenderToPixels(CPanelX* content, int width, int height, std::vector<uint32_t>* argb);
+
+// Writes 32-bit ARGB pixels as a PNG file.
+HRESULT SavePng(const std::wstring& path, const std::vector<uint32_t>& argb, int width, int height);
+
+}  // namespace varnak::ui
+
+#endif

@@ -1,0 +1,64 @@
+// Rendering: a markup tree drawn into an off-screen bitmap gives the exact
+// pixels of its solid, axis-aligned fills; skintool render writes the PNG.
+#include <gtest/gtest.h>
+
+#include "testsupport/winhost.h"
+#include "ui/render.h"
+#include "ui/tests/test_util.h"
+#include "ui/window.h"
+#include "ui/xml_parser.h"
+
+namespace varnak::ui {
+namespace {
+
+const char kSkin[] = R"(<Window Width="120" Height="80" ForceGdiplus="true">
+ <DockPanel Name="Root" Background="255,255,255">
+  <Panel Height="20" DockPanel.Dock="Top" Background="255,0,0"/>
+  <Panel Width="30" DockPanel.Dock="Left" Background="0,0,255"/>
+  <GridPanel Background="0,255,0">
+   <GridPanel.ColumnDefinitions><GridDefinition Width="1*"/><GridDefinition Width="1*"/></GridPanel.ColumnDefinitions>
+   <Panel GridPanel.GridPos="1,0" Margin="5,5,5,5" Background="0,0,0"/>
+   <Panel Visible="false" Background="255,0,255"/>
+  </GridPanel>
+ </DockPanel>
+</Window>)";
+
+TEST(Render, SolidFillsLandOnExactPixels) {
+  CWindowX* window = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(kSkin, sizeof kSkin - 1, &window), S_OK);
+  SetWindowPos(window->hwnd(), nullptr, 0, 0, 120, 80, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  window->GetContent()->InvalidateLayout(false);
+  std::vector<uint32_t> px;
+  ASSERT_EQ(RenderToPixels(window->GetContent(), 120, 80, &px), S_OK);
+  auto at = [&](int x, int y) { return px[static_cast<size_t>(y) * 120 + x]; };
+  struct Probe {
+    int x, y;
+    uint32_t argb;
+  } probes[] = {
+      {0, 0, 0xFFFF0000},   {119, 19, 0xFFFF0000}, {0, 20, 0xFF0000FF},  {29, 79, 0xFF0000FF},
+      {30, 20, 0xFF00FF00}, {74, 79, 0xFF00FF00},  {75, 20, 0xFF00FF00}, {79, 24, 0xFF00FF00},
+      {80, 25, 0xFF000000}, {114, 74, 0xFF000000}, {115, 75, 0xFF00FF00}, {119, 79, 0xFF00FF00},
+  };
+  for (const Probe& p : probes) EXPECT_EQ(at(p.x, p.y), p.argb) << p.x << "," << p.y;
+  window->Release();
+}
+
+TEST(Render, SkintoolRendersASkinFolderToPng) {
+  varnak::test::TempFolder dir;
+  CreateDirectoryA(dir.File("skin").c_str(), nullptr);
+  CreateDirectoryA(dir.File("skin\\Xmls").c_str(), nullptr);
+  ASSERT_TRUE(test::WriteBytes(dir.File("skin\\Xmls\\Default.xml"), kSkin));
+  const std::string tool = "\"" + varnak::test::BinDir() + "\\skintool.exe\" render ";
+  EXPECT_EQ(varnak::test::RunProcess(tool + "\"" + dir.File("skin") + "\" \"" + dir.File("out.png") + "\" --size 60x40"), 0);
+  std::string png;
+  ASSERT_TRUE(varnak::test::ReadFileBytes(dir.File("out.png"), &png));
+  ASSERT_GT(png.size(), 24u);
+  EXPECT_EQ(png.substr(1, 3), "PNG");
+  EXPECT_EQ(static_cast<unsigned char>(png[19]), 60u);  // IHDR width
+  EXPECT_EQ(static_cast<unsigned char>(png[23]), 40u);  // IHDR height
+  ASSERT_TRUE(test::WriteBytes(dir.File("skin\\Xmls\\Default.xml"), "<Window><Nope/></Window>"));
+  EXPECT_EQ(varnak::test::RunProcess(tool + "\"" + dir.File("skin") + "\" \"" + dir.File("bad.png") + "\""), 1);
+}
+
+}  // namespace
+}  // namespace varnak::ui
