@@ -25,7 +25,9 @@ bash tools/wine-session.sh start build/win64
 trap 'bash tools/wine-session.sh stop build/win64' EXIT
 # shellcheck disable=SC1091
 . build/win64/session.env
-(cd build/win64 && ctest --output-on-failure -j2 "$@") || status=1
+# one at a time: the tests share one desktop, its foreground window and its
+# message boxes, which tests of another process would otherwise answer
+(cd build/win64 && ctest --output-on-failure "$@") || status=1
 
 echo "== test command finished in $(( $(date +%s) - started )) s: $([ $status = 0 ] && echo passed || echo FAILED)"
 exit $status
