@@ -7,6 +7,8 @@
 #include "ui/element.h"
 #include "ui/panel.h"
 
+#include <vector>
+
 namespace varnak::ui {
 
 class IRenderX;
@@ -28,16 +30,39 @@ class IMatrixX : public IUnknown {};
   STDMETHODIMP_(ULONG) AddRef() override { return CElementX::AddRef(); }                      \
   STDMETHODIMP_(ULONG) Release() override { return CElementX::Release(); }
 
+// Reads the transform attributes (OffsetX/Y, else ScaleX/Y, else Rotation
+// about CenterX/Y): exactly one operation.
+void LoadTransform(const CXmlAttributesX& attributes, MatrixValues* values);
+
 class CGraphicX : public CElementX, public IGraphicX {
  public:
   STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
   VARNAK_UI_FORWARD_IUNKNOWN()
   HRESULT Draw(IRenderX*, const RECT&, UINT) override { return S_FALSE; }
+  // Margin and the own transform; then Name and ID.
+  HRESULT LoadAttributes(const CXmlAttributesX& attributes) override;
+  int CreatePropertyElement(const std::wstring& property, const std::wstring& tag, IElementX** value) override;
+  HRESULT SetPropertyElement(const std::wstring& property, const std::wstring& tag, IElementX* value) override;
+  const MatrixValues& transform() const { return transform_; }
+  const Numbers& margin() const { return margin_; }
+  // rect shrunk by the margin; false when nothing is left to draw into
+  bool DrawingRect(const RECT& rect, RECT* out) const;
+
+ protected:
+  Numbers margin_;
+  MatrixValues transform_;
 };
 
 class CBrushX : public CGraphicX {
  public:
   STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
+  HRESULT LoadAttributes(const CXmlAttributesX& attributes) override;
+  double round_radius() const { return round_radius_; }
+
+ private:
+  double round_radius_ = -1;
+
+ public:
   // Fills the rectangle; an empty one draws nothing.
   HRESULT Draw(IRenderX* renderer, const RECT& rect, UINT flags) override;
 };
@@ -53,6 +78,47 @@ class CSolidBrushX : public CBrushX, public ISolidBrushX {
 
  private:
   uint32_t color_ = 0xFE000000u;
+};
+
+class IGradientStopX : public IUnknown {};
+class ILinearGradientBrushX : public IUnknown {};
+
+class CGradientStopX : public CElementX, public IGradientStopX {
+ public:
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
+  VARNAK_UI_FORWARD_IUNKNOWN()
+  HRESULT LoadAttributes(const CXmlAttributesX& attributes) override;
+  uint32_t color() const { return color_; }
+  double offset() const { return offset_; }
+
+ private:
+  uint32_t color_ = 0;
+  double offset_ = 0;
+};
+
+class CLinearGradientBrushX : public CBrushX, public ILinearGradientBrushX {
+ public:
+  ~CLinearGradientBrushX() override;
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
+  VARNAK_UI_FORWARD_IUNKNOWN()
+  HRESULT LoadAttributes(const CXmlAttributesX& attributes) override;
+  int CreatePropertyElement(const std::wstring& property, const std::wstring& tag, IElementX** value) override;
+  HRESULT SetPropertyElement(const std::wstring& property, const std::wstring& tag, IElementX* value) override;
+  void SetLine(float sx, float sy, float ex, float ey, uint32_t start, uint32_t end);
+  // The GDI+ line for a fill rectangle; false when its two points coincide,
+  // which GDI+ refuses: such a brush draws nothing instead of failing.
+  bool LinePoints(const RECT& rect, POINT* from, POINT* to) const;
+  uint32_t start_color() const { return start_color_; }
+  uint32_t end_color() const { return end_color_; }
+  int32_t extend_mode() const { return extend_mode_; }
+  int32_t gamma() const { return gamma_; }
+  size_t StopCount() const { return stops_.size(); }
+
+ private:
+  float sx_ = 0, sy_ = 0, ex_ = 0, ey_ = 0;
+  uint32_t start_color_ = 0xFFFFFFFFu, end_color_ = 0xFFFFFFFFu;
+  int32_t extend_mode_ = 0, gamma_ = 0;
+  std::vector<CGradientStopX*> stops_;
 };
 
 class CMatrixX : public CElementX, public IMatrixX {

@@ -43,6 +43,33 @@ TEST(Render, SolidFillsLandOnExactPixels) {
   window->Release();
 }
 
+TEST(Render, RefusedGradientsAreSkippedAndMarginsShrinkBrushes) {
+  const char skin[] = R"(<Window Width="40" Height="10">
+   <StackPanel AlignmentMajor="Left">
+    <Panel Width="10"><Panel.Background><LinearGradientBrush ColorStart="255,255,0,0"/></Panel.Background></Panel>
+    <Panel Width="10" Background="0,0,255"/>
+    <Panel Width="10"><Panel.Background>
+      <LinearGradientBrush PointEnd="1,0" ColorStart="255,255,0,0" ColorEnd="255,0,255,0">
+        <LinearGradientBrush.GradientStops><GradientStop OffsetF="0.5" Color="1,2,3"/></LinearGradientBrush.GradientStops>
+      </LinearGradientBrush></Panel.Background></Panel>
+    <Panel Width="10"><Panel.Background><SolidBrush Color="0,0,0" Margin="2,2,2,2"/></Panel.Background></Panel>
+   </StackPanel>
+  </Window>)";
+  CWindowX* window = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(skin, sizeof skin - 1, &window), S_OK);
+  SetWindowPos(window->hwnd(), nullptr, 0, 0, 40, 10, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  window->GetContent()->InvalidateLayout(false);
+  std::vector<uint32_t> px;
+  ASSERT_EQ(RenderToPixels(window->GetContent(), 40, 10, &px), S_OK);
+  EXPECT_EQ(px[5 * 40 + 5], 0u);             // two equal points: nothing drawn
+  EXPECT_EQ(px[5 * 40 + 15], 0xFF0000FFu);   // and the pass went on
+  EXPECT_EQ(px[5 * 40 + 20] >> 24, 0xFFu);   // a real gradient paints its cell
+  EXPECT_EQ(px[5 * 40 + 25] >> 24, 0xFFu);
+  EXPECT_EQ(px[1 * 40 + 35], 0u);            // the brush margin
+  EXPECT_EQ(px[5 * 40 + 35], 0xFF000000u);
+  window->Release();
+}
+
 TEST(Render, SkintoolRendersASkinFolderToPng) {
   varnak::test::TempFolder dir;
   CreateDirectoryA(dir.File("skin").c_str(), nullptr);
