@@ -22,13 +22,6 @@
 namespace seskel {
 namespace {
 
-// The watcher's report routine and GetNextProcessChange as the engine calls
-// them: (pid, path, parent pid, context).
-// TODO(engine header): use OrlimbProcessChangeReport and
-// GetNextProcessChange_fn of engine/orlimb_api.h once they carry the parent id.
-typedef int(ORLIMB_CALL* ReportFn)(unsigned pid, const char* path, unsigned parent_pid, void* context);
-typedef int(ORLIMB_CALL* GetNextProcessChangeFn)(int creation, ReportFn report, void* context);
-
 constexpr size_t kInputBuffer = 261;
 constexpr size_t kVersionBuffer = 260;
 constexpr size_t kDigestBuffer = 33;
@@ -275,7 +268,7 @@ int l_GetNextProcessChange(lua_State* L) {
     return 1;
   }
   watch.creation = lua_toboolean(L, 1);
-  auto function = Export<GetNextProcessChangeFn>("GetNextProcessChange");
+  auto function = Export<GetNextProcessChange_fn>("GetNextProcessChange");
   if (!function) {
     lua_pushboolean(L, 0);
     return 1;
