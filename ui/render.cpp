@@ -3,6 +3,8 @@
 
 #include <gdiplus.h>
 
+#include <algorithm>
+
 #include "ui/graphic.h"
 #include "ui/panel.h"
 #include "ui/window.h"
@@ -101,6 +103,48 @@ HRESULT CGpRenderX::FillRect(const RECT& rect, IGraphicX* brush, int stroke, flo
   }
   DllExports::GdipDeleteBrush(fill);
   return status == Ok ? S_OK : E_FAIL;
+}
+
+COffscreenBuffer::~COffscreenBuffer() { Release(); }
+
+void COffscreenBuffer::Release() {
+  if (graphics_) DllExports::GdipDeleteGraphics(graphics_);
+  if (bitmap_) DllExports::GdipDisposeImage(bitmap_);
+  graphics_ = nullptr;
+  bitmap_ = nullptr;
+}
+
+bool COffscreenBuffer::Resize(int width, int height) {
+  if (width <= width_ && height <= height_ && bitmap_) return true;
+  if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || !EnsureGdiplus()) return false;
+  Release();
+  width_ = std::max(width, width_);
+  height_ = std::max(height, height_);
+  pixels_.assign(static_cast<size_t>(width_) * static_cast<size_t>(height_), 0);
+  if (DllExports::GdipCreateBitmapFromScan0(width_, height_, width_ * 4, PixelFormat32bppARGB,
+                                            reinterpret_cast<BYTE*>(pixels_.data()), &bitmap_) != Ok ||
+      DllExports::GdipGetImageGraphicsContext(bitmap_, &graphics_) != Ok) {
+    Release();
+    width_ = height_ = 0;
+    return false;
+  }
+  return true;
+}
+
+HRESULT COffscreenBuffer::Paint(CPanelX* content, const RECT* dirty) {
+  if (!graphics_ || !content) return E_FAIL;
+  RECT area = {0, 0, width_, height_};
+  if (dirty && !IntersectRect(&area, &area, dirty)) return S_FALSE;
+  DllExports::GdipSetClipRectI(graphics_, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                               CombineModeReplace);
+  DllExports::GdipGraphicsClear(graphics_, 0);
+  CGpRenderX* renderer = new CGpRenderX();
+  renderer->AddRef();
+  renderer->SetTarget(graphics_);
+  HRESULT hr = content->Render(renderer, &area);
+  renderer->Release();
+  DllExports::GdipFlush(graphics_, FlushIntentionSync);
+  return hr;
 }
 
 HRESULT RenderToPixels(CPanelX* content, int width, int height, std::vector<uint32_t>* argb) {

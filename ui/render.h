@@ -13,6 +13,7 @@
 
 namespace Gdiplus {
 class GpGraphics;
+class GpBitmap;
 }
 
 namespace varnak::ui {
@@ -54,6 +55,30 @@ class CGpRenderX : public IRenderX {
 
 // Starts GDI+ once for the process (on first use, not at static initialisation).
 bool EnsureGdiplus();
+
+// A 32-bit ARGB off-screen buffer that keeps its pixels between paints, so a
+// paint redraws only the dirty rectangle (the rest stays as it was).
+class COffscreenBuffer {
+ public:
+  COffscreenBuffer() = default;
+  COffscreenBuffer(const COffscreenBuffer&) = delete;
+  COffscreenBuffer& operator=(const COffscreenBuffer&) = delete;
+  ~COffscreenBuffer();
+  // Grows to at least width x height (never shrinks); false on failure.
+  bool Resize(int width, int height);
+  // Clears dirty (or everything) to transparent and renders content there.
+  HRESULT Paint(CPanelX* content, const RECT* dirty);
+  const std::vector<uint32_t>& pixels() const { return pixels_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+ private:
+  void Release();
+  std::vector<uint32_t> pixels_;
+  int width_ = 0, height_ = 0;
+  Gdiplus::GpBitmap* bitmap_ = nullptr;
+  Gdiplus::GpGraphics* graphics_ = nullptr;
+};
 
 // Lays content out for a client area of width x height and renders it into
 // 32-bit ARGB pixels (row by row, top first), transparent where nothing is drawn.

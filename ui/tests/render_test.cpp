@@ -70,6 +70,26 @@ TEST(Render, RefusedGradientsAreSkippedAndMarginsShrinkBrushes) {
   window->Release();
 }
 
+TEST(Render, APaintRedrawsOnlyTheDirtyRectangle) {
+  CWindowX* window = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(kSkin, sizeof kSkin - 1, &window), S_OK);
+  SetWindowPos(window->hwnd(), nullptr, 0, 0, 120, 80, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  window->GetContent()->InvalidateLayout(false);
+  COffscreenBuffer buffer;
+  ASSERT_TRUE(buffer.Resize(120, 80));
+  ASSERT_EQ(buffer.Paint(window->GetContent(), nullptr), S_OK);
+  CPanelX* root = window->GetContent();
+  root->GetChild(0)->SetBackgroundColor(0xFF101010);  // the top strip, not repainted
+  root->GetChild(1)->SetBackgroundColor(0xFF202020);  // the left strip
+  RECT left;
+  root->GetChild(1)->GetRect(&left, false);
+  ASSERT_EQ(buffer.Paint(root, &left), S_OK);
+  EXPECT_EQ(buffer.pixels()[0], 0xFFFF0000u);            // outside the dirty rectangle: as before
+  EXPECT_EQ(buffer.pixels()[30 * 120 + 10], 0xFF202020u);  // inside: the new colour
+  EXPECT_EQ(buffer.pixels()[30 * 120 + 50], 0xFF00FF00u);
+  window->Release();
+}
+
 TEST(Render, SkintoolRendersASkinFolderToPng) {
   varnak::test::TempFolder dir;
   CreateDirectoryA(dir.File("skin").c_str(), nullptr);
