@@ -26,6 +26,14 @@ function(varnak_core_library target)
   target_include_directories(${target} PUBLIC "${CMAKE_SOURCE_DIR}")
 endfunction()
 
+# Every 32-bit program and DLL: supplies the GetTickCount64 import slot that
+# the static C++ runtime would otherwise take from kernel32, which XP lacks.
+function(varnak_xp_compat target)
+  if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_sources(${target} PRIVATE "${CMAKE_SOURCE_DIR}/common/xp_imports.cpp")
+  endif()
+endfunction()
+
 # A DLL whose exports are listed, undecorated, in a .def file. The 32-bit
 # build would otherwise export __stdcall names as Name@N and every
 # GetProcAddress by name would fail. The .def file is also the list that
@@ -35,6 +43,7 @@ function(varnak_dll target def)
   varnak_options(${target})
   set_target_properties(${target} PROPERTIES PREFIX "" VARNAK_DEF "${CMAKE_CURRENT_SOURCE_DIR}/${def}")
   target_link_options(${target} PRIVATE -Wl,--kill-at)
+  varnak_xp_compat(${target})
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     # the .def names bind to the decorated Name@N symbols; that is intended
     target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)

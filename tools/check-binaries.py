@@ -8,7 +8,7 @@
     runtime, lua52.dll (two static copies corrupt Lua states);
   - no binary needs a runtime DLL of the compiler (the install directory
     carries none);
-  - in the 32-bit build, no binary imports a routine that Windows XP lacks:
+  - in the 32-bit build, no binary of the install directory imports a routine that Windows XP lacks:
     those are looked up at run time instead.
 
 usage: check-binaries.py <build folder> <objdump>
@@ -96,10 +96,15 @@ def main():
     bins = build / "bin"
     failures = []
     dlls = {"Orlimb.dll": source / "engine/orlimb.def", "Seskel.dll": source / "scripting/seskel.def"}
-    binaries = ["Varnak.exe", "Orlimb.dll", "Seskel.dll", "lua52.dll", "Kelvane.exe"]
+    binaries = {name: bins / name
+                for name in ["Varnak.exe", "Orlimb.dll", "Seskel.dll", "lua52.dll", "Kelvane.exe"]}
+    # everything else the install directory ships (tools of its own) too
+    dist = build / "dist" / "Varnak"
+    for path in sorted(dist.rglob("*")) if dist.is_dir() else []:
+        if path.suffix.lower() in (".exe", ".dll") and path.name not in binaries:
+            binaries[str(path.relative_to(dist))] = path
     dumps = {}
-    for name in binaries:
-        path = bins / name
+    for name, path in binaries.items():
         if not path.exists():
             failures.append(f"{name}: not built")
             continue

@@ -1,4 +1,5 @@
-// 32-bit build only: keeps the import table loadable on Windows XP.
+// 32-bit build only: keeps a program's or DLL's import table loadable on
+// Windows XP. Linked into every 32-bit program and DLL by varnak_xp_compat().
 //
 // The static C++ runtime (thread-safe statics, std::locale) pulls in
 // winpthread, whose timing code imports kernel32's GetTickCount64, which XP
