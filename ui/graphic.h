@@ -80,6 +80,41 @@ class CSolidBrushX : public CBrushX, public ISolidBrushX {
   uint32_t color_ = 0xFE000000u;
 };
 
+class IImageX : public IUnknown {};
+
+// A picture drawn into its owner's rectangle: stretch, alignment, opacity,
+// source clip and nine-grid split. The GDI+ bitmap is held as an opaque
+// pointer so that this header needs no GDI+ declarations.
+class CImageX : public CGraphicX, public CAlignmentXY, public IImageX {
+ public:
+  ~CImageX() override;
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
+  VARNAK_UI_FORWARD_IUNKNOWN()
+  HRESULT LoadAttributes(const CXmlAttributesX& attributes) override;
+  HRESULT Draw(IRenderX* renderer, const RECT& rect, UINT flags) override;
+  // Opens the path through the resource manager; false leaves the image empty.
+  bool LoadFromPath(const std::wstring& path);
+  bool LoadFromStream(IStream* stream);
+  void ClearImage();
+  int GetImageWidth() const;
+  int GetImageHeight() const;
+  void* native() const { return bitmap_; }
+  int32_t stretch() const { return stretch_; }
+  int32_t quality() const { return quality_; }
+  float opacity() const { return opacity_; }
+  const Numbers& clip() const { return clip_; }
+  const Numbers& split() const { return split_; }
+
+ private:
+  void* bitmap_ = nullptr;  // GpBitmap
+  IStream* stream_ = nullptr;
+  int32_t stretch_ = 0;
+  int32_t quality_ = 0;
+  float opacity_ = 0;  // 0: not set, opaque
+  Numbers clip_;
+  Numbers split_;
+};
+
 class IGradientStopX : public IUnknown {};
 class ILinearGradientBrushX : public IUnknown {};
 

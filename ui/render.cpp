@@ -7,6 +7,7 @@
 
 #include "ui/graphic.h"
 #include "ui/panel.h"
+#include "ui/resource_manager.h"
 #include "ui/window.h"
 
 namespace varnak::ui {
@@ -103,6 +104,176 @@ HRESULT CGpRenderX::FillRect(const RECT& rect, IGraphicX* brush, int stroke, flo
   }
   DllExports::GdipDeleteBrush(fill);
   return status == Ok ? S_OK : E_FAIL;
+}
+
+// The drawing rule of a picture: drawn size by stretch, position by
+// alignment, opacity through a colour matrix, the clip as source, and with
+// stretch fill a nine-grid split.
+HRESULT CGpRenderX::DrawImage(CImageX* image, const RECT& r) {
+  if (!graphics_ || !image || !image->native()) return S_FALSE;
+  GpBitmap* bitmap = static_cast<GpBitmap*>(image->native());
+  const int64_t iw = image->GetImageWidth(), ih = image->GetImageHeight();
+  if (iw <= 0 || ih <= 0) return S_FALSE;
+  const int64_t rw = r.right - r.left, rh = r.bottom - r.top;
+  int64_t dw = rw, dh = rh;
+  switch (image->stretch()) {
+    case 1:
+      dw = iw;
+      dh = ih;
+      break;
+    case 2:
+    case 3: {
+      const bool taller = static_cast<double>(iw) / ih <= static_cast<double>(rw) / std::max<int64_t>(rh, 1);
+      const bool by_height = image->stretch() == 2 ? taller : !taller;
+      if (by_height) {
+        dh = rh;
+        dw = static_cast<int64_t>(static_cast<double>(iw) * rh / ih);
+      } else {
+        dw = rw;
+        dh = static_cast<int64_t>(static_cast<double>(ih) * rw / iw);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  int64_t x = r.left, y = r.top;
+  if (image->alignment_x() == 0) x += static_cast<int64_t>((rw - dw) * 0.5);
+  else if (image->alignment_x() == 3) x = r.right - dw;
+  if (image->alignment_y() == 0) y += static_cast<int64_t>((rh - dh) * 0.5);
+  else if (image->alignment_y() == 4) y = r.bottom - dh;
+
+  // source rectangle: the picture, or the clip cut at the picture's edges
+  int64_t sx = 0, sy = 0, sw = iw, sh = ih;
+  if (image->clip().set) {
+    const Numbers& c = image->clip();
+    sx = std::clamp<int64_t>(c.Int(0), 0, iw);
+    sy = std::clamp<int64_t>(c.Int(1), 0, ih);
+    const int64_t right = c.Int(2) == 0 ? iw : std::clamp<int64_t>(c.Int(2), sx, iw);
+    const int64_t bottom = c.Int(3) == 0 ? ih : std::clamp<int64_t>(c.Int(3), sy, ih);
+    sw = right - sx;
+    sh = bottom - sy;
+  }
+  if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return S_FALSE;
+
+  GpImageAttributes* attributes = nullptr;
+  if (image->opacity() > 0 && image->opacity() < 1 && DllExports::GdipCreateImageAttributes(&attributes) == Ok) {
+    ColorMatrix m = {};
+    for (int k = 0; k < 5; ++k) m.m[k][k] = 1;
+    m.m[3][3] = image->opacity();
+    DllExports::GdipSetImageAttributesColorMatrix(attributes, ColorAdjustTypeDefault, TRUE, &m, nullptr,
+                                                  ColorMatrixFlagsDefault);
+  }
+  SmoothingMode previous = SmoothingModeDefault;
+  DllExports::GdipGetSmoothingMode(graphics_, &previous);
+  DllExports::GdipSetSmoothingMode(graphics_, static_cast<SmoothingMode>(image->quality()));
+  auto draw = [&](int64_t dx0, int64_t dy0, int64_t dw0, int64_t dh0, int64_t sx0, int64_t sy0, int64_t sw0,
+                  int64_t sh0) {
+    if (dw0 <= 0 || dh0 <= 0 || sw0 <= 0 || sh0 <= 0) return Ok;
+    return DllExports::GdipDrawImageRectRectI(graphics_, bitmap, static_cast<INT>(dx0), static_cast<INT>(dy0),
+                                              static_cast<INT>(dw0), static_cast<INT>(dh0), static_cast<INT>(sx0),
+                                              static_cast<INT>(sy0), static_cast<INT>(sw0), static_cast<INT>(sh0),
+                                              UnitPixel, attributes, nullptr, nullptr);
+  };
+  GpStatus status = Ok;
+  const Numbers& split = image->split();
+  const bool nine = image->stretch() == 0 && split.set &&
+                    (split.Int(0) || split.Int(1) || split.Int(2) || split.Int(3));
+  if (nine) {
+    const int64_t l = split.Int(0), t = split.Int(1), rr = split.Int(2), b = split.Int(3);
+    const int64_t scol[3] = {sx, sx + l, sx + sw - rr}, swid[3] = {l, sw - l - rr, rr};
+    const int64_t srow[3] = {sy, sy + t, sy + sh - b}, shei[3] = {t, sh - t - b, b};
+    const int64_t dcol[3] = {x, x + l, x + dw - rr}, dwid[3] = {l, dw - l - rr, rr};
+    const int64_t drow[3] = {y, y + t, y + dh - b}, dhei[3] = {t, dh - t - b, b};
+    for (int i = 0; i < 3 && status == Ok; ++i)
+      for (int j = 0; j < 3 && status == Ok; ++j)
+        status = draw(dcol[j], drow[i], dwid[j], dhei[i], scol[j], srow[i], swid[j], shei[i]);
+  } else {
+    status = draw(x, y, dw, dh, sx, sy, sw, sh);
+  }
+  DllExports::GdipSetSmoothingMode(graphics_, previous);
+  if (attributes) DllExports::GdipDisposeImageAttributes(attributes);
+  return status == Ok ? S_OK : E_FAIL;
+}
+
+// --- CImageX --------------------------------------------------------------------
+
+CImageX::~CImageX() { ClearImage(); }
+
+STDMETHODIMP CImageX::QueryInterface(REFIID riid, void** object) {
+  if (object && IsEqualIID(riid, IID_IImageX)) {
+    *object = static_cast<IImageX*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return CGraphicX::QueryInterface(riid, object);
+}
+
+void CImageX::ClearImage() {
+  if (bitmap_) DllExports::GdipDisposeImage(static_cast<GpBitmap*>(bitmap_));
+  bitmap_ = nullptr;
+  if (stream_) stream_->Release();
+  stream_ = nullptr;
+}
+
+bool CImageX::LoadFromStream(IStream* stream) {
+  ClearImage();
+  if (!stream || !EnsureGdiplus()) return false;
+  LARGE_INTEGER zero = {};
+  stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+  GpBitmap* bitmap = nullptr;
+  if (DllExports::GdipCreateBitmapFromStream(stream, &bitmap) != Ok) return false;
+  stream->AddRef();
+  stream_ = stream;
+  bitmap_ = bitmap;
+  return true;
+}
+
+bool CImageX::LoadFromPath(const std::wstring& path) {
+  CStream stream;
+  if (FAILED(GetResourceManager().OpenStream(path, stream))) {
+    ClearImage();
+    return false;
+  }
+  return LoadFromStream(stream.stream());
+}
+
+int CImageX::GetImageWidth() const {
+  UINT w = 0;
+  if (bitmap_) DllExports::GdipGetImageWidth(static_cast<GpBitmap*>(bitmap_), &w);
+  return static_cast<int>(w);
+}
+
+int CImageX::GetImageHeight() const {
+  UINT h = 0;
+  if (bitmap_) DllExports::GdipGetImageHeight(static_cast<GpBitmap*>(bitmap_), &h);
+  return static_cast<int>(h);
+}
+
+HRESULT CImageX::LoadAttributes(const CXmlAttributesX& a) {
+  static const EnumWord kStretch[] = {{L"Fill", 0}, {L"None", 1}, {L"Uniform", 2}, {L"UniformToFill", 3}};
+  static const EnumWord kQuality[] = {{L"Default", 0}, {L"0", 0}, {L"Low", 1}, {L"1", 1}, {L"High", 2},
+                                      {L"2", 2}, {L"AntiAlias8x4", 4}, {L"3", 4}, {L"AntiAlias8x8", 5}, {L"4", 5}};
+  static const EnumWord kAlignX[] = {{L"Left", 1}, {L"Right", 3}, {L"Center", 0}, {L"Fill", 5}};
+  static const EnumWord kAlignY[] = {{L"Top", 2}, {L"Bottom", 4}, {L"Center", 0}, {L"Fill", 5}};
+  std::wstring text;
+  // these give 0 for any other word
+  if (a.GetText(L"ImageStretch", &text) && !ParseEnum(text, kStretch, std::size(kStretch), &stretch_)) stretch_ = 0;
+  if (a.GetText(L"ImageQuality", &text) && !ParseEnum(text, kQuality, std::size(kQuality), &quality_)) quality_ = 0;
+  double opacity = 0;
+  if (a.GetReal(L"ImageOpacity", &opacity)) opacity_ = std::clamp(SaturateToFloat(opacity), 0.0f, 1.0f);
+  a.GetFourNumbers(L"ImageClip", &clip_);
+  a.GetFourNumbers(L"ImageSplit", &split_);
+  a.GetEnum(L"AlignmentX", kAlignX, std::size(kAlignX), &alignment_x_);
+  a.GetEnum(L"AlignmentY", kAlignY, std::size(kAlignY), &alignment_y_);
+  if (a.GetText(L"ImageSource", &text)) LoadFromPath(text);
+  return CGraphicX::LoadAttributes(a);
+}
+
+HRESULT CImageX::Draw(IRenderX* renderer, const RECT& rect, UINT) {
+  RECT r;
+  if (!renderer || !DrawingRect(rect, &r)) return S_FALSE;
+  return renderer->DrawImage(this, r);
 }
 
 COffscreenBuffer::~COffscreenBuffer() { Release(); }

@@ -30,6 +30,7 @@ class IRenderX : public IUnknown {
   virtual bool HasTarget() = 0;
   // stroke 0 fills with the brush; otherwise an outline of the given width
   virtual HRESULT FillRect(const RECT& rect, IGraphicX* brush, int stroke, float width) = 0;
+  virtual HRESULT DrawImage(class CImageX* image, const RECT& rect) = 0;
   virtual ~IRenderX() = default;
 };
 
@@ -44,6 +45,7 @@ class CGpRenderX : public IRenderX {
   HRESULT GetClip(RECT* rect) override;
   bool HasTarget() override { return graphics_ != nullptr; }
   HRESULT FillRect(const RECT& rect, IGraphicX* brush, int stroke, float width) override;
+  HRESULT DrawImage(CImageX* image, const RECT& rect) override;
   // Attaches GDI+ graphics (not owned).
   void SetTarget(Gdiplus::GpGraphics* graphics) { graphics_ = graphics; }
   Gdiplus::GpGraphics* GetTarget() const { return graphics_; }

@@ -4,6 +4,7 @@
 
 #include "testsupport/winhost.h"
 #include "ui/render.h"
+#include "ui/resource_manager.h"
 #include "ui/tests/test_util.h"
 #include "ui/window.h"
 #include "ui/xml_parser.h"
@@ -87,6 +88,46 @@ TEST(Render, APaintRedrawsOnlyTheDirtyRectangle) {
   EXPECT_EQ(buffer.pixels()[0], 0xFFFF0000u);            // outside the dirty rectangle: as before
   EXPECT_EQ(buffer.pixels()[30 * 120 + 10], 0xFF202020u);  // inside: the new colour
   EXPECT_EQ(buffer.pixels()[30 * 120 + 50], 0xFF00FF00u);
+  window->Release();
+}
+
+TEST(Render, ImagesFromTheSkinKeepTheirPixels) {
+  varnak::test::TempFolder dir;
+  // a 4 x 2 picture: red on the left half, blue on the right
+  std::vector<uint32_t> picture = {0xFFFF0000, 0xFFFF0000, 0xFF0000FF, 0xFF0000FF,
+                                   0xFFFF0000, 0xFFFF0000, 0xFF0000FF, 0xFF0000FF};
+  ASSERT_EQ(SavePng(test::Wide(dir.File("pic.png")), picture, 4, 2), S_OK);
+  ASSERT_EQ(GetResourceManager().OpenSource(test::Wide(dir.path()), SOURCE_FOLDER, ""), S_OK);
+  const char skin[] = R"(<Window Width="30" Height="10">
+   <StackPanel AlignmentMajor="Left">
+    <Panel Width="10"><Panel.Background>
+      <Image ImageSource="pic.png" ImageStretch="None" AlignmentX="Left" AlignmentY="Top"/></Panel.Background></Panel>
+    <Panel Width="10"><Panel.Background>
+      <Image ImageSource="pic.png" ImageStretch="None" ImageClip="2,0,4,2" AlignmentX="Right" AlignmentY="Bottom"/>
+    </Panel.Background></Panel>
+    <Panel Width="10"><Panel.Background><Image ImageSource="missing.png"/></Panel.Background></Panel>
+   </StackPanel>
+  </Window>)";
+  CWindowX* window = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(skin, sizeof skin - 1, &window), S_OK);
+  SetWindowPos(window->hwnd(), nullptr, 0, 0, 30, 10, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  window->GetContent()->InvalidateLayout(false);
+  std::vector<uint32_t> px;
+  ASSERT_EQ(RenderToPixels(window->GetContent(), 30, 10, &px), S_OK);
+  auto at = [&](int x, int y) { return px[static_cast<size_t>(y) * 30 + x]; };
+  EXPECT_EQ(at(0, 0), 0xFFFF0000u);
+  EXPECT_EQ(at(1, 1), 0xFFFF0000u);
+  EXPECT_EQ(at(2, 0), 0xFF0000FFu);
+  EXPECT_EQ(at(3, 1), 0xFF0000FFu);
+  EXPECT_EQ(at(4, 0), 0u);
+  EXPECT_EQ(at(0, 2), 0u);
+  // the clipped blue half, drawn at the picture's size (4 x 2) at the bottom
+  // right; only inner pixels, since the stretched edges are interpolated
+  EXPECT_EQ(at(17, 8), 0xFF0000FFu);
+  EXPECT_EQ(at(18, 8), 0xFF0000FFu);
+  EXPECT_EQ(at(15, 9), 0u);
+  EXPECT_EQ(at(17, 7), 0u);
+  EXPECT_EQ(at(25, 5), 0u);  // a missing picture draws nothing and ends nothing
   window->Release();
 }
 
