@@ -115,6 +115,49 @@ class CImageX : public CGraphicX, public CAlignmentXY, public IImageX {
   Numbers split_;
 };
 
+class ITextX : public IUnknown {};
+
+// Font description; defaults are those of the system's default GUI font.
+struct FontSpec {
+  std::wstring family;
+  float size = 0;
+  int32_t weight = 400;
+  int32_t stretch = 5;
+  int32_t style = 0;  // 0 normal, 2 italic
+  bool underline = false;
+  bool strikeout = false;
+  static FontSpec SystemDefault();
+};
+
+// A string drawn into its owner's rectangle with a font, a foreground brush,
+// string-format flags, a rendering hint and an alignment.
+class CTextX : public CGraphicX, public CAlignmentXY, public ITextX {
+ public:
+  CTextX();
+  ~CTextX() override;
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
+  VARNAK_UI_FORWARD_IUNKNOWN()
+  HRESULT LoadAttributes(const CXmlAttributesX& attributes) override;
+  int CreatePropertyElement(const std::wstring& property, const std::wstring& tag, IElementX** value) override;
+  HRESULT SetPropertyElement(const std::wstring& property, const std::wstring& tag, IElementX* value) override;
+  HRESULT Draw(IRenderX* renderer, const RECT& rect, UINT flags) override;
+  void SetText(const std::wstring& text) { text_ = text; }
+  const std::wstring& text() const { return text_; }
+  const FontSpec& font() const { return font_; }
+  uint32_t format_flags() const { return format_flags_; }
+  int32_t quality() const { return quality_; }
+  IGraphicX* foreground() const { return foreground_; }
+  void SetForegroundColor(uint32_t argb);
+
+ private:
+  std::wstring text_;
+  IGraphicX* foreground_ = nullptr;
+  bool rich_ = false;
+  uint32_t format_flags_ = 0;
+  int32_t quality_ = 0;
+  FontSpec font_;
+};
+
 class IGradientStopX : public IUnknown {};
 class ILinearGradientBrushX : public IUnknown {};
 

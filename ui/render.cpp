@@ -8,6 +8,7 @@
 #include "ui/graphic.h"
 #include "ui/panel.h"
 #include "ui/resource_manager.h"
+#include "ui/globals.h"
 #include "ui/window.h"
 
 namespace varnak::ui {
@@ -274,6 +275,178 @@ HRESULT CImageX::Draw(IRenderX* renderer, const RECT& rect, UINT) {
   RECT r;
   if (!renderer || !DrawingRect(rect, &r)) return S_FALSE;
   return renderer->DrawImage(this, r);
+}
+
+// --- text -----------------------------------------------------------------------
+
+FontSpec FontSpec::SystemDefault() {
+  FontSpec f;
+  LOGFONTW lf = {};
+  if (GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf)) {
+    f.family = lf.lfFaceName;
+    f.size = static_cast<float>(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight);
+    f.weight = lf.lfWeight ? static_cast<int32_t>(lf.lfWeight) : 400;
+    f.style = lf.lfItalic ? 2 : 0;
+    f.underline = lf.lfUnderline != 0;
+    f.strikeout = lf.lfStrikeOut != 0;
+  }
+  if (f.size <= 0) f.size = 11;
+  return f;
+}
+
+// The native font: the family by name, and where GDI+ does not know the
+// family (as under Wine for most names), GDI font mapping through a LOGFONT,
+// so a missing font never ends the render pass.
+static GpFont* CreateGpFont(const FontSpec& spec) {
+  if (spec.family.empty() || !(spec.size > 0)) return nullptr;
+  INT style = (spec.weight >= 700 ? FontStyleBold : 0) | (spec.style == 2 ? FontStyleItalic : 0) |
+              (spec.underline ? FontStyleUnderline : 0) | (spec.strikeout ? FontStyleStrikeout : 0);
+  GpFontFamily* family = nullptr;
+  GpFont* font = nullptr;
+  if (DllExports::GdipCreateFontFamilyFromName(spec.family.c_str(), nullptr, &family) == Ok) {
+    DllExports::GdipCreateFont(family, spec.size, style, UnitWorld, &font);
+    DllExports::GdipDeleteFontFamily(family);
+    if (font) return font;
+  }
+  LOGFONTW lf = {};
+  lf.lfHeight = -SaturateToInt(spec.size);
+  lf.lfWeight = spec.weight;
+  lf.lfItalic = spec.style == 2;
+  lf.lfUnderline = spec.underline;
+  lf.lfStrikeOut = spec.strikeout;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynW(lf.lfFaceName, spec.family.c_str(), LF_FACESIZE);
+  HDC dc = GetDC(nullptr);
+  DllExports::GdipCreateFontFromLogfontW(dc, &lf, &font);
+  ReleaseDC(nullptr, dc);
+  return font;
+}
+
+HRESULT CGpRenderX::DrawText(CTextX* text, const RECT& r) {
+  if (!graphics_ || !text) return E_FAIL;
+  if (text->text().empty()) return S_FALSE;
+  GpFont* font = CreateGpFont(text->font());
+  if (!font) return S_FALSE;  // nothing to draw with; the pass goes on
+  uint32_t color = 0xFF000000u;
+  ISolidBrushX* solid = nullptr;
+  if (text->foreground() &&
+      SUCCEEDED(text->foreground()->QueryInterface(IID_ISolidBrushX, reinterpret_cast<void**>(&solid)))) {
+    color = solid->GetColor();
+    solid->Release();
+  }
+  GpSolidFill* brush = nullptr;
+  GpStringFormat* format = nullptr;
+  GpStatus status = DllExports::GdipCreateSolidFill(color, &brush);
+  if (status == Ok) status = DllExports::GdipCreateStringFormat(static_cast<INT>(text->format_flags()), 0, &format);
+  if (status == Ok) {
+    const WCHAR* s = text->text().c_str();
+    const INT n = static_cast<INT>(text->text().size());
+    RectF layout(static_cast<REAL>(r.left), static_cast<REAL>(r.top), static_cast<REAL>(r.right - r.left),
+                 static_cast<REAL>(r.bottom - r.top));
+    RectF box;
+    status = DllExports::GdipMeasureString(graphics_, s, n, font, &layout, format, &box, nullptr, nullptr);
+    if (status == Ok) {
+      RectF at(layout.X, layout.Y, box.Width, box.Height);
+      if (text->alignment_x() == 0) at.X += (layout.Width - box.Width) * 0.5f;
+      else if (text->alignment_x() == 3) at.X = layout.X + layout.Width - box.Width;
+      if (text->alignment_y() == 0) at.Y += (layout.Height - box.Height) * 0.5f;
+      else if (text->alignment_y() == 4) at.Y = layout.Y + layout.Height - box.Height;
+      TextRenderingHint previous = TextRenderingHintSystemDefault;
+      DllExports::GdipGetTextRenderingHint(graphics_, &previous);
+      DllExports::GdipSetTextRenderingHint(graphics_, static_cast<TextRenderingHint>(text->quality()));
+      status = DllExports::GdipDrawString(graphics_, s, n, font, &at, format, brush);
+      DllExports::GdipSetTextRenderingHint(graphics_, previous);
+    }
+  }
+  if (format) DllExports::GdipDeleteStringFormat(format);
+  if (brush) DllExports::GdipDeleteBrush(brush);
+  DllExports::GdipDeleteFont(font);
+  return status == Ok ? S_OK : E_FAIL;
+}
+
+CTextX::CTextX() : font_(FontSpec::SystemDefault()) { SetForegroundColor(0xFF000000u); }
+
+CTextX::~CTextX() { SafeRelease(&foreground_); }
+
+STDMETHODIMP CTextX::QueryInterface(REFIID riid, void** object) {
+  if (object && IsEqualIID(riid, IID_ITextX)) {
+    *object = static_cast<ITextX*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return CGraphicX::QueryInterface(riid, object);
+}
+
+void CTextX::SetForegroundColor(uint32_t argb) {
+  CSolidBrushX* brush = new (std::nothrow) CSolidBrushX();
+  if (!brush) return;
+  brush->AddRef();
+  brush->SetColor(argb);
+  SafeRelease(&foreground_);
+  foreground_ = static_cast<IGraphicX*>(brush);
+}
+
+HRESULT CTextX::LoadAttributes(const CXmlAttributesX& a) {
+  static const EnumWord kAlignX[] = {{L"Left", 1}, {L"Right", 3}, {L"Center", 0}, {L"Fill", 5}};
+  static const EnumWord kAlignY[] = {{L"Top", 2}, {L"Bottom", 4}, {L"Center", 0}, {L"Fill", 5}};
+  static const EnumWord kQuality[] = {{L"Default", 0}, {L"SingleBitPerPixelGridFit", 1}, {L"SingleBitPerPixel", 2},
+                                      {L"AntiAliasGridFit", 3}, {L"AntiAlias", 4}, {L"ClearTypeGridFit", 5},
+                                      {L"0", 0}, {L"1", 1}, {L"2", 2}, {L"3", 3}, {L"4", 4}, {L"5", 5}};
+  static const struct {
+    const wchar_t* name;
+    uint32_t flag;
+  } kFlags[] = {{L"DirectionRightToLeft", 0x1},   {L"DirectionVertical", 0x2},   {L"NoFitBlackBox", 0x4},
+                {L"DisplayFormatControl", 0x20},  {L"NoFontFallback", 0x400},    {L"MeasureTrailingSpaces", 0x800},
+                {L"NoWrap", 0x1000},              {L"LineLimit", 0x2000},        {L"NoClip", 0x4000},
+                {L"BypassGDI", 0x80000000u}};
+  a.GetText(L"Text", &text_);
+  uint32_t color = 0;
+  if (a.GetColor(L"Foreground", &color)) SetForegroundColor(color);
+  a.GetBool(L"Rich", &rich_);
+  for (const auto& f : kFlags) {
+    bool on = false;
+    if (a.GetBool(f.name, &on) && on) format_flags_ |= f.flag;
+  }
+  a.GetEnum(L"TextQuality", kQuality, std::size(kQuality), &quality_);
+  a.GetText(L"FontFamily", &font_.family);
+  double size = 0;
+  if (a.GetReal(L"FontSize", &size)) font_.size = SaturateToFloat(size);
+  bool b = false;
+  if (a.GetBool(L"FontBold", &b)) font_.weight = b ? 700 : 400;
+  a.GetInt(L"FontWeight", &font_.weight);
+  if (a.GetBool(L"FontItalic", &b)) font_.style = b ? 2 : 0;
+  if (a.GetInt(L"FontStretch", &font_.stretch)) font_.stretch = std::clamp(font_.stretch, 0, 9);
+  a.GetBool(L"FontUnderline", &font_.underline);
+  a.GetBool(L"FontStrikeout", &font_.strikeout);
+  a.GetEnum(L"AlignmentX", kAlignX, std::size(kAlignX), &alignment_x_);
+  a.GetEnum(L"AlignmentY", kAlignY, std::size(kAlignY), &alignment_y_);
+  return CGraphicX::LoadAttributes(a);
+}
+
+int CTextX::CreatePropertyElement(const std::wstring& property, const std::wstring& tag, IElementX** value) {
+  if (value) *value = nullptr;
+  if (property != L"Foreground") return CGraphicX::CreatePropertyElement(property, tag, value);
+  if (tag.empty() || !value) return 1;
+  IElementX* created = CreateByName(tag);
+  if (!created) return 0;
+  created->AddRef();
+  *value = created;
+  return 1;
+}
+
+HRESULT CTextX::SetPropertyElement(const std::wstring& property, const std::wstring& tag, IElementX* value) {
+  if (property != L"Foreground") return CGraphicX::SetPropertyElement(property, tag, value);
+  IGraphicX* brush = nullptr;
+  if (!value || FAILED(value->QueryInterface(IID_IBrushX, reinterpret_cast<void**>(&brush)))) return E_INVALIDARG;
+  SafeRelease(&foreground_);
+  foreground_ = brush;
+  return S_OK;
+}
+
+HRESULT CTextX::Draw(IRenderX* renderer, const RECT& rect, UINT) {
+  // a text keeps its margin and is drawn into the rectangle it is given
+  if (!renderer || rect.left >= rect.right || rect.top >= rect.bottom) return S_FALSE;
+  return renderer->DrawText(this, rect);
 }
 
 COffscreenBuffer::~COffscreenBuffer() { Release(); }

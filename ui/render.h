@@ -31,6 +31,7 @@ class IRenderX : public IUnknown {
   // stroke 0 fills with the brush; otherwise an outline of the given width
   virtual HRESULT FillRect(const RECT& rect, IGraphicX* brush, int stroke, float width) = 0;
   virtual HRESULT DrawImage(class CImageX* image, const RECT& rect) = 0;
+  virtual HRESULT DrawText(class CTextX* text, const RECT& rect) = 0;
   virtual ~IRenderX() = default;
 };
 
@@ -46,6 +47,7 @@ class CGpRenderX : public IRenderX {
   bool HasTarget() override { return graphics_ != nullptr; }
   HRESULT FillRect(const RECT& rect, IGraphicX* brush, int stroke, float width) override;
   HRESULT DrawImage(CImageX* image, const RECT& rect) override;
+  HRESULT DrawText(CTextX* text, const RECT& rect) override;
   // Attaches GDI+ graphics (not owned).
   void SetTarget(Gdiplus::GpGraphics* graphics) { graphics_ = graphics; }
   Gdiplus::GpGraphics* GetTarget() const { return graphics_; }

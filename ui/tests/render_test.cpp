@@ -131,6 +131,31 @@ TEST(Render, ImagesFromTheSkinKeepTheirPixels) {
   window->Release();
 }
 
+TEST(Render, TextsDrawEvenWithoutAFamilyGdiplusKnows) {
+  const char skin[] = R"(<Window Width="90" Height="30">
+   <StackPanel AlignmentMajor="Left">
+    <Panel Width="30"><Panel.Background>
+      <Text Text="WWW" FontFamily="No Such Family" FontSize="20" Foreground="0,0,0" AlignmentX="Left"/>
+    </Panel.Background></Panel>
+    <Panel Width="30"><Panel.Background><Text Text="" FontFamily="Tahoma"/></Panel.Background></Panel>
+    <Panel Width="30" Background="0,0,255"/>
+   </StackPanel>
+  </Window>)";
+  CWindowX* window = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(skin, sizeof skin - 1, &window), S_OK);
+  SetWindowPos(window->hwnd(), nullptr, 0, 0, 90, 30, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  window->GetContent()->InvalidateLayout(false);
+  std::vector<uint32_t> px;
+  ASSERT_EQ(RenderToPixels(window->GetContent(), 90, 30, &px), S_OK);
+  int inked = 0, in_empty = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 60; ++x) (x < 30 ? inked : in_empty) += (px[static_cast<size_t>(y) * 90 + x] >> 24) != 0;
+  EXPECT_GT(inked, 10);     // glyphs through GDI font mapping
+  EXPECT_EQ(in_empty, 0);   // an empty text draws nothing
+  EXPECT_EQ(px[15 * 90 + 75], 0xFF0000FFu);  // and the pass went on
+  window->Release();
+}
+
 TEST(Render, SkintoolRendersASkinFolderToPng) {
   varnak::test::TempFolder dir;
   CreateDirectoryA(dir.File("skin").c_str(), nullptr);
