@@ -88,6 +88,11 @@ class COffscreenBuffer {
 // 32-bit ARGB pixels (row by row, top first), transparent where nothing is drawn.
 HRESULT RenderToPixels(CPanelX* content, int width, int height, std::vector<uint32_t>* argb);
 
+// The same with Direct2D (premultiplied pixels); E_NOTIMPL where D2D1.DLL is
+// missing. Pictures and texts end the pass there (E_FAIL).
+HRESULT RenderToPixelsDirect2D(CPanelX* content, int width, int height, std::vector<uint32_t>* argb);
+bool Direct2DAvailable();
+
 // Writes 32-bit ARGB pixels as a PNG file.
 HRESULT SavePng(const std::wstring& path, const std::vector<uint32_t>& argb, int width, int height);
 

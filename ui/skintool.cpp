@@ -144,7 +144,11 @@ int Render(const std::wstring& skin, const std::wstring& png, const std::wstring
   SetWindowPos(window->hwnd(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   window->GetContent()->InvalidateLayout(false);
   std::vector<uint32_t> pixels;
-  hr = RenderToPixels(window->GetContent(), width, height, &pixels);
+  // the back end the window would choose: Direct2D unless the skin forces GDI+
+  if (!window->force_gdiplus() && Direct2DAvailable())
+    hr = RenderToPixelsDirect2D(window->GetContent(), width, height, &pixels);
+  else
+    hr = RenderToPixels(window->GetContent(), width, height, &pixels);
   window->Release();
   if (SUCCEEDED(hr)) hr = SavePng(png, pixels, width, height);
   return FAILED(hr) ? Fail(hr) : 0;

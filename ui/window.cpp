@@ -37,6 +37,7 @@ HRESULT CWindowX::LoadAttributes(const CXmlAttributesX& attributes) {
   attributes.GetInt(L"Width", &width_);
   attributes.GetInt(L"Height", &height_);
   attributes.GetText(L"Title", &title_);
+  attributes.GetBool(L"ForceGdiplus", &force_gdiplus_);
   return CElementX::LoadAttributes(attributes);
 }
 

@@ -53,6 +53,8 @@ class CWindowX : public CElementX {
   virtual void GetClientArea(RECT* rect);
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
+  // GDI+ even where Direct2D exists (skins with pictures or texts set it).
+  bool force_gdiplus() const { return force_gdiplus_; }
 
  protected:
   ~CWindowX() override;
@@ -82,6 +84,7 @@ class CWindowX : public CElementX {
   int32_t width_ = 0;
   int32_t height_ = 0;
   std::wstring title_;
+  bool force_gdiplus_ = false;
 };
 
 }  // namespace varnak::ui

@@ -156,6 +156,24 @@ TEST(Render, TextsDrawEvenWithoutAFamilyGdiplusKnows) {
   window->Release();
 }
 
+TEST(Render, Direct2DFillsTheSameRectangles) {
+  if (!Direct2DAvailable()) GTEST_SKIP() << "no Direct2D here";
+  CWindowX* window = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(kSkin, sizeof kSkin - 1, &window), S_OK);
+  SetWindowPos(window->hwnd(), nullptr, 0, 0, 120, 80, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  window->GetContent()->InvalidateLayout(false);
+  std::vector<uint32_t> gdiplus, direct2d;
+  ASSERT_EQ(RenderToPixels(window->GetContent(), 120, 80, &gdiplus), S_OK);
+  ASSERT_EQ(RenderToPixelsDirect2D(window->GetContent(), 120, 80, &direct2d), S_OK);
+  EXPECT_TRUE(gdiplus == direct2d);  // opaque, axis-aligned fills: the same pixels
+  window->Release();
+  // pictures and texts end the pass on Direct2D
+  const char text[] = "<Window><Panel><Panel.Background><Text Text=\"x\"/></Panel.Background></Panel></Window>";
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(text, sizeof text - 1, &window), S_OK);
+  EXPECT_EQ(RenderToPixelsDirect2D(window->GetContent(), 20, 20, &direct2d), E_FAIL);
+  window->Release();
+}
+
 TEST(Render, SkintoolRendersASkinFolderToPng) {
   varnak::test::TempFolder dir;
   CreateDirectoryA(dir.File("skin").c_str(), nullptr);
