@@ -1,6 +1,7 @@
 // The class registry (see globals.h) and the toolkit's own registrations.
 #include "ui/globals.h"
 
+#include "ui/control_container.h"
 #include "ui/graphic.h"
 #include "ui/layout_panels.h"
 #include "ui/panel.h"
@@ -32,6 +33,11 @@ CGlobalsX::CGlobalsX() {
   classes_.emplace(L"WrapPanel", &Make<CWrapPanelX>);
   classes_.emplace(L"GridPanel", &Make<CGridPanelX>);
   classes_.emplace(L"GridDefinition", &Make<CGridDefinitionX>);
+  classes_.emplace(L"Control", &Make<CControlContainerX<CPanelX>>);
+  classes_.emplace(L"StackControl", &Make<CControlContainerX<CStackPanelX>>);
+  classes_.emplace(L"DockControl", &Make<CControlContainerX<CDockPanelX>>);
+  classes_.emplace(L"GridControl", &Make<CControlContainerX<CGridPanelX>>);
+  classes_.emplace(L"WrapControl", &Make<CControlContainerX<CWrapPanelX>>);
 }
 
 // Created once, never destroyed (no exit-order hazards). A compare-exchange

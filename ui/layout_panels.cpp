@@ -6,6 +6,7 @@
 
 #include "ui/globals.h"
 #include "ui/graphic.h"
+#include "ui/render.h"
 
 namespace varnak::ui {
 namespace {
@@ -325,6 +326,24 @@ void CGridPanelX::ArrangeChild(RECT* rect, CPanelX* child) {
   RECT cell;
   GetCellRect(&cell, child, *rect);
   *rect = ToRect(ArrangeInCell(ToLRect(cell), LayoutItemOf(this, child)));
+}
+
+// One unit wide at every column edge (top to bottom) and every row edge (left
+// to right) of the outer rectangle: the right and bottom borders are edges,
+// the left and top borders are not.
+HRESULT CGridPanelX::RenderContent(IRenderX* renderer, const RECT& rect, const RECT&) {
+  IGraphicX* brush = nullptr;
+  if (!line_brush_ || FAILED(line_brush_->QueryInterface(IID_IGraphicX, reinterpret_cast<void**>(&brush))))
+    return S_OK;
+  std::vector<int64_t> columns, rows;
+  ComputeGridLines(rect, &columns, &rows);
+  HRESULT hr = S_OK;
+  for (int64_t x : columns)
+    if (SUCCEEDED(hr)) hr = renderer->FillRect(ToRect(LRect{x - 1, rect.top, x, rect.bottom}), brush, 0, 0);
+  for (int64_t y : rows)
+    if (SUCCEEDED(hr)) hr = renderer->FillRect(ToRect(LRect{rect.left, y - 1, rect.right, y}), brush, 0, 0);
+  brush->Release();
+  return hr;
 }
 
 void CGridPanelX::OnChildRemoved(CPanelX* child, bool destroyed) {

@@ -105,6 +105,8 @@ class CGridPanelX : public CPanelX {
   void GetCellRect(RECT* out, CPanelX* child, const RECT& rect);
   void ComputeGridLines(const RECT& rect, std::vector<int64_t>* columns, std::vector<int64_t>* rows);
   void ArrangeChild(RECT* rect, CPanelX* child) override;
+  // Grid lines, after the background and before the children.
+  HRESULT RenderContent(IRenderX* renderer, const RECT& rect, const RECT& clip) override;
   IUnknown* GetGridLineBrush() const { return line_brush_; }
   double GetGridLineWidth() const { return line_width_; }
   size_t RowCount() const { return rows_.size(); }

@@ -174,6 +174,65 @@ TEST(Render, Direct2DFillsTheSameRectangles) {
   window->Release();
 }
 
+TEST(Render, ControlBordersAndGridLines) {
+  const char skin[] = R"(<Window Width="60" Height="20" ForceGdiplus="true">
+   <StackPanel AlignmentMajor="Left">
+    <Control Width="20" BorderBrush="255,0,0" BorderWidth="4"><Panel Background="0,0,255"/></Control>
+    <GridPanel Width="40" GridLineBrush="0,0,0">
+     <GridPanel.ColumnDefinitions><GridDefinition Width="1*"/><GridDefinition Width="1*"/></GridPanel.ColumnDefinitions>
+    </GridPanel>
+   </StackPanel>
+  </Window>)";
+  CWindowX* window = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(skin, sizeof skin - 1, &window), S_OK);
+  SetWindowPos(window->hwnd(), nullptr, 0, 0, 60, 20, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  window->GetContent()->InvalidateLayout(false);
+  std::vector<uint32_t> px;
+  ASSERT_EQ(RenderToPixels(window->GetContent(), 60, 20, &px), S_OK);
+  auto at = [&](int x, int y) { return px[static_cast<size_t>(y) * 60 + x]; };
+  EXPECT_EQ(at(1, 1), 0xFFFF0000u);   // the border
+  EXPECT_EQ(at(18, 10), 0xFFFF0000u);
+  EXPECT_EQ(at(4, 4), 0xFF0000FFu);   // the child, inset by the border width
+  EXPECT_EQ(at(10, 10), 0xFF0000FFu);
+  EXPECT_EQ(at(39, 5), 0xFF000000u);  // grid line at the column edge 40
+  EXPECT_EQ(at(59, 5), 0xFF000000u);  // and at the right border
+  EXPECT_EQ(at(45, 5), 0u);
+  EXPECT_EQ(at(45, 19), 0xFF000000u);  // the row edge at the bottom
+  window->Release();
+}
+
+TEST(Render, DraggingStaysInsideTheRange) {
+  const char skin[] = R"(<Window Width="100" Height="100">
+   <Panel><Control Name="C" Width="10" Height="10" Panel.AlignmentX="Left" Panel.AlignmentY="Top"
+                   DragCtrl="true" DragOffsetRange="0,0,30,20"/></Panel>
+  </Window>)";
+  CWindowX* window = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(skin, sizeof skin - 1, &window), S_OK);
+  SetWindowPos(window->hwnd(), nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  window->GetContent()->InvalidateLayout(false);
+  CPanelX* c = window->GetContent()->GetChild(0);
+  c->SimulateMessage(WM_LBUTTONDOWN, 0, MAKELPARAM(5, 5));
+  c->SimulateMessage(WM_MOUSEMOVE, 0, MAKELPARAM(25, 15));
+  RECT r;
+  c->GetRect(&r, false);
+  EXPECT_EQ(r.left, 20);
+  EXPECT_EQ(r.top, 10);
+  c->SimulateMessage(WM_MOUSEMOVE, 0, MAKELPARAM(95, 95));  // past the range: stops at 30,20
+  c->GetRect(&r, false);
+  EXPECT_EQ(r.left, 30);
+  EXPECT_EQ(r.top, 20);
+  c->SimulateMessage(WM_MOUSEMOVE, 0, MAKELPARAM(85, 85));  // moving back moves at once
+  c->GetRect(&r, false);
+  EXPECT_EQ(r.left, 20);
+  EXPECT_EQ(r.top, 10);
+  // a pointer left of the client area while captured reads as negative
+  c->SimulateMessage(WM_MOUSEMOVE, 0, MAKELPARAM(-40, 5));
+  c->GetRect(&r, false);
+  EXPECT_EQ(r.left, 0);
+  c->SimulateMessage(WM_LBUTTONUP, 0, MAKELPARAM(0, 5));
+  window->Release();
+}
+
 TEST(Render, SkintoolRendersASkinFolderToPng) {
   varnak::test::TempFolder dir;
   CreateDirectoryA(dir.File("skin").c_str(), nullptr);
