@@ -24,6 +24,7 @@ CGlobalsX::CGlobalsX() {
   classes_.emplace(L"LinearGradientBrush", &Make<CLinearGradientBrushX>);
   classes_.emplace(L"GradientStop", &Make<CGradientStopX>);
   classes_.emplace(L"Image", &Make<CImageX>);
+  classes_.emplace(L"ImageBrush", &Make<CImageBrushX>);
   classes_.emplace(L"Text", &Make<CTextX>);
   classes_.emplace(L"Matrix", &Make<CMatrixX>);
   classes_.emplace(L"Panel", &Make<CPanelX>);

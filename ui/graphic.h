@@ -115,6 +115,30 @@ class CImageX : public CGraphicX, public CAlignmentXY, public IImageX {
   Numbers split_;
 };
 
+class IImageBrushX : public IUnknown {};
+
+// A brush that tiles a picture: the tile is the picture's size (mode 0), the
+// fill rectangle's size (1) or the user size (2); wrap 0 tile, 1 flip x,
+// 2 flip y, 3 flip both, 4 clamp.
+class CImageBrushX : public CBrushX, public IImageBrushX {
+ public:
+  CImageBrushX();
+  ~CImageBrushX() override;
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
+  VARNAK_UI_FORWARD_IUNKNOWN()
+  HRESULT LoadAttributes(const CXmlAttributesX& attributes) override;
+  CImageX* image() const { return image_; }
+  int32_t size_mode() const { return size_mode_; }
+  const Numbers& user_size() const { return user_size_; }
+  int32_t wrap_mode() const { return wrap_mode_; }
+
+ private:
+  CImageX* image_;
+  int32_t size_mode_ = 0;
+  Numbers user_size_;
+  int32_t wrap_mode_ = 0;
+};
+
 class ITextX : public IUnknown {};
 
 // Font description; defaults are those of the system's default GUI font.

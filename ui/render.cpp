@@ -67,6 +67,46 @@ HRESULT CGpRenderX::GetClip(RECT* rect) {
   return S_OK;
 }
 
+// The texture of an image brush for a fill rectangle: the inner image drawn
+// into a tile with its own options, wrapped, its origin at the rectangle.
+static HRESULT MakeTexture(CImageBrushX* brush, const RECT& rect, GpTexture** texture) {
+  CImageX* image = brush->image();
+  int64_t tw = image->GetImageWidth(), th = image->GetImageHeight();
+  if (brush->size_mode() == 1) {
+    tw = rect.right - rect.left;
+    th = rect.bottom - rect.top;
+  } else if (brush->size_mode() == 2) {
+    tw = brush->user_size().Int(0);
+    th = brush->user_size().Int(1);
+  }
+  if (!image->native() || tw <= 0 || th <= 0 || tw > 16384 || th > 16384) return S_FALSE;
+  GpBitmap* tile = nullptr;
+  if (DllExports::GdipCreateBitmapFromScan0(static_cast<INT>(tw), static_cast<INT>(th), 0, PixelFormat32bppARGB,
+                                            nullptr, &tile) != Ok)
+    return E_FAIL;
+  GpGraphics* graphics = nullptr;
+  HRESULT hr = E_FAIL;
+  if (DllExports::GdipGetImageGraphicsContext(tile, &graphics) == Ok) {
+    CGpRenderX* inner = new CGpRenderX();
+    inner->AddRef();
+    inner->SetTarget(graphics);
+    RECT whole = {0, 0, static_cast<LONG>(tw), static_cast<LONG>(th)};
+    hr = inner->DrawImage(image, whole);
+    inner->Release();
+    DllExports::GdipDeleteGraphics(graphics);
+  }
+  if (SUCCEEDED(hr)) {
+    const int32_t mode = brush->wrap_mode();
+    const WrapMode wrap = mode >= 0 && mode <= 4 ? static_cast<WrapMode>(mode) : WrapModeTile;
+    hr = DllExports::GdipCreateTexture(tile, wrap, texture) == Ok ? S_OK : E_FAIL;
+    if (hr == S_OK)
+      DllExports::GdipTranslateTextureTransform(*texture, static_cast<REAL>(rect.left), static_cast<REAL>(rect.top),
+                                                MatrixOrderAppend);
+  }
+  DllExports::GdipDisposeImage(tile);
+  return hr;
+}
+
 HRESULT CGpRenderX::FillRect(const RECT& rect, IGraphicX* brush, int stroke, float width) {
   if (!graphics_ || !brush) return E_FAIL;
   GpBrush* fill = nullptr;
@@ -86,6 +126,11 @@ HRESULT CGpRenderX::FillRect(const RECT& rect, IGraphicX* brush, int stroke, flo
                                          &line) != Ok)
       return S_FALSE;
     fill = line;
+  } else if (CImageBrushX* tiled = dynamic_cast<CImageBrushX*>(static_cast<IGraphicX*>(brush))) {
+    GpTexture* texture = nullptr;
+    HRESULT made = MakeTexture(tiled, rect, &texture);
+    if (made != S_OK) return made;
+    fill = texture;
   } else {
     return S_FALSE;  // a brush kind this back end does not draw yet
   }
@@ -275,6 +320,37 @@ HRESULT CImageX::Draw(IRenderX* renderer, const RECT& rect, UINT) {
   RECT r;
   if (!renderer || !DrawingRect(rect, &r)) return S_FALSE;
   return renderer->DrawImage(this, r);
+}
+
+// --- CImageBrushX ----------------------------------------------------------------
+
+CImageBrushX::CImageBrushX() : image_(new CImageX()) { image_->AddRef(); }
+
+CImageBrushX::~CImageBrushX() { image_->Release(); }
+
+STDMETHODIMP CImageBrushX::QueryInterface(REFIID riid, void** object) {
+  if (object && IsEqualIID(riid, IID_IImageBrushX)) {
+    *object = static_cast<IImageBrushX*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return CBrushX::QueryInterface(riid, object);
+}
+
+HRESULT CImageBrushX::LoadAttributes(const CXmlAttributesX& a) {
+  static const EnumWord kSize[] = {{L"FromImage", 0}, {L"Image", 0}, {L"0", 0}, {L"FromParam", 1}, {L"Param", 1},
+                                   {L"1", 1},         {L"FromUser", 2}, {L"User", 2}, {L"2", 2}};
+  static const EnumWord kWrap[] = {{L"Tile", 0},       {L"0", 0}, {L"TileFlipX", 1}, {L"X", 1}, {L"1", 1},
+                                   {L"TileFlipY", 2},  {L"Y", 2}, {L"2", 2},         {L"TileFlipXY", 3},
+                                   {L"XY", 3},         {L"3", 3}, {L"Clamp", 4},     {L"4", 4}};
+  std::wstring word;
+  // these give 0 for any other word
+  if (a.GetText(L"DestSizeType", &word) && !ParseEnum(word, kSize, std::size(kSize), &size_mode_)) size_mode_ = 0;
+  if (a.GetSize(L"DestSize", &user_size_)) size_mode_ = 2;
+  if (a.GetText(L"WrapMode", &word) && !ParseEnum(word, kWrap, std::size(kWrap), &wrap_mode_)) wrap_mode_ = 0;
+  HRESULT hr = image_->LoadAttributes(a);
+  if (FAILED(hr)) return hr;
+  return CBrushX::LoadAttributes(a);
 }
 
 // --- text -----------------------------------------------------------------------

@@ -129,6 +129,19 @@ TEST(Render, ImagesFromTheSkinKeepTheirPixels) {
   EXPECT_EQ(at(17, 7), 0u);
   EXPECT_EQ(at(25, 5), 0u);  // a missing picture draws nothing and ends nothing
   window->Release();
+
+  // the same picture tiled by an image brush across a 12 x 4 panel
+  const char tiled[] = R"(<Window Width="12" Height="4"><Panel>
+    <Panel.Background><ImageBrush ImageSource="pic.png" WrapMode="Tile"/></Panel.Background></Panel></Window>)";
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(tiled, sizeof tiled - 1, &window), S_OK);
+  SetWindowPos(window->hwnd(), nullptr, 0, 0, 12, 4, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  window->GetContent()->InvalidateLayout(false);
+  ASSERT_EQ(RenderToPixels(window->GetContent(), 12, 4, &px), S_OK);
+  for (int x : {0, 4, 8}) {
+    EXPECT_EQ(px[static_cast<size_t>(x)], 0xFFFF0000u) << x;
+    EXPECT_EQ(px[static_cast<size_t>(3 * 12 + x + 2)], 0xFF0000FFu) << x;
+  }
+  window->Release();
 }
 
 TEST(Render, TextsDrawEvenWithoutAFamilyGdiplusKnows) {
