@@ -90,7 +90,8 @@ HRESULT RenderToPixels(CPanelX* content, int width, int height, std::vector<uint
 
 // The same with Direct2D (premultiplied pixels); E_NOTIMPL where D2D1.DLL is
 // missing. Pictures and texts end the pass there (E_FAIL).
-HRESULT RenderToPixelsDirect2D(CPanelX* content, int width, int height, std::vector<uint32_t>* argb);
+HRESULT RenderToPixelsDirect2D(CPanelX* content, int width, int height, std::vector<uint32_t>* argb,
+                               const RECT* dirty = nullptr);
 bool Direct2DAvailable();
 
 // Writes 32-bit ARGB pixels as a PNG file.

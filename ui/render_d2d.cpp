@@ -106,7 +106,8 @@ ID2D1Factory* Direct2DFactory() {
 
 bool Direct2DAvailable() { return Direct2DFactory() != nullptr; }
 
-HRESULT RenderToPixelsDirect2D(CPanelX* content, int width, int height, std::vector<uint32_t>* argb) {
+HRESULT RenderToPixelsDirect2D(CPanelX* content, int width, int height, std::vector<uint32_t>* argb,
+                               const RECT* dirty) {
   if (!content || width <= 0 || height <= 0 || width > 16384 || height > 16384) return E_INVALIDARG;
   ID2D1Factory* factory = Direct2DFactory();
   if (!factory) return E_NOTIMPL;
@@ -141,7 +142,8 @@ HRESULT RenderToPixelsDirect2D(CPanelX* content, int width, int height, std::vec
     CDxRenderX* renderer = new CDxRenderX(target);
     renderer->AddRef();
     RECT clip = {0, 0, width, height};
-    hr = content->Render(renderer, &clip);
+    if (dirty && !IntersectRect(&clip, &clip, dirty)) SetRectEmpty(&clip);
+    hr = IsRectEmpty(&clip) ? S_FALSE : content->Render(renderer, &clip);
     renderer->PopClips();
     renderer->Release();
     HRESULT end = target->EndDraw(nullptr, nullptr);

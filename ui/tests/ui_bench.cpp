@@ -136,6 +136,15 @@ int main() {
       const double single = Millis([&] { buffer.Paint(window->GetContent(), &dirty); }, 200);
       std::printf("repaint of an 800 x 600 buffer with 200 drawables (GDI+)\n");
       Report("one-element repaint against a full repaint", single, full);
+      if (Direct2DAvailable()) {
+        std::vector<uint32_t> px;
+        const double d2d_full =
+            Millis([&] { RenderToPixelsDirect2D(window->GetContent(), 800, 600, &px); }, 20);
+        const double d2d_one =
+            Millis([&] { RenderToPixelsDirect2D(window->GetContent(), 800, 600, &px, &dirty); }, 20);
+        std::printf("the same with Direct2D (a fresh DC render target each time)\n");
+        Report("one-element repaint against a full repaint", d2d_one, d2d_full);
+      }
       if (one) one->Release();
       window->Release();
     }
