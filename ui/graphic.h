@@ -171,6 +171,7 @@ class CTextX : public CGraphicX, public CAlignmentXY, public ITextX {
   uint32_t format_flags() const { return format_flags_; }
   int32_t quality() const { return quality_; }
   IGraphicX* foreground() const { return foreground_; }
+  bool rich() const { return rich_; }
   void SetForegroundColor(uint32_t argb);
 
  private:

@@ -9,6 +9,7 @@
 #include "ui/panel.h"
 #include "ui/resource_manager.h"
 #include "ui/globals.h"
+#include "ui/core/rich_text.h"
 #include "ui/window.h"
 
 namespace varnak::ui {
@@ -398,9 +399,62 @@ static GpFont* CreateGpFont(const FontSpec& spec) {
   return font;
 }
 
+// Rich text with two runs or more: each run measured with its own font and
+// drawn at a pen that moves right by the run's width; a run holding a line
+// feed moves the pen down by the tallest run of the line.
+static HRESULT DrawRuns(GpGraphics* graphics, CTextX* text, const std::vector<RichRun>& runs, const RECT& r,
+                        uint32_t base_color) {
+  REAL x = static_cast<REAL>(r.left), y = static_cast<REAL>(r.top), line = 0;
+  for (const RichRun& run : runs) {
+    FontSpec spec = text->font();
+    const RichStyle& s = run.style;
+    if (s.has_family) spec.family = s.family;
+    if (s.has_size) spec.size = s.size;
+    if (s.has_weight) spec.weight = s.weight;
+    if (s.has_stretch) spec.stretch = s.stretch;
+    if (s.has_italic) spec.style = s.italic ? 2 : 0;
+    if (s.has_underline) spec.underline = s.underline;
+    if (s.has_strikeout) spec.strikeout = s.strikeout;
+    GpFont* font = CreateGpFont(spec);
+    if (!font) continue;
+    GpSolidFill* brush = nullptr;
+    DllExports::GdipCreateSolidFill(s.has_color ? s.color : base_color, &brush);
+    const RectF unlimited(x, y, 65535.0f, 65535.0f);
+    RectF box;
+    const INT n = static_cast<INT>(run.text.size());
+    if (brush && DllExports::GdipMeasureString(graphics, run.text.c_str(), n, font, &unlimited, nullptr, &box,
+                                               nullptr, nullptr) == Ok) {
+      DllExports::GdipDrawString(graphics, run.text.c_str(), n, font, &unlimited, nullptr, brush);
+      x += box.Width;
+      line = std::max(line, box.Height);
+      if (run.text.find(L'\n') != std::wstring::npos) {
+        y += line;
+        x = static_cast<REAL>(r.left);
+        line = 0;
+      }
+    }
+    if (brush) DllExports::GdipDeleteBrush(brush);
+    DllExports::GdipDeleteFont(font);
+  }
+  return S_OK;
+}
+
 HRESULT CGpRenderX::DrawText(CTextX* text, const RECT& r) {
   if (!graphics_ || !text) return E_FAIL;
   if (text->text().empty()) return S_FALSE;
+  if (text->rich()) {
+    const std::vector<RichRun> runs = ParseRichText(text->text());
+    if (runs.size() >= 2) {
+      uint32_t color = 0xFF000000u;
+      ISolidBrushX* solid = nullptr;
+      if (text->foreground() &&
+          SUCCEEDED(text->foreground()->QueryInterface(IID_ISolidBrushX, reinterpret_cast<void**>(&solid)))) {
+        color = solid->GetColor();
+        solid->Release();
+      }
+      return DrawRuns(graphics_, text, runs, r, color);
+    }
+  }
   GpFont* font = CreateGpFont(text->font());
   if (!font) return S_FALSE;  // nothing to draw with; the pass goes on
   uint32_t color = 0xFF000000u;

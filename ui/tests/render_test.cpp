@@ -2,6 +2,8 @@
 // pixels of its solid, axis-aligned fills; skintool render writes the PNG.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "testsupport/winhost.h"
 #include "ui/render.h"
 #include "ui/resource_manager.h"
@@ -243,6 +245,43 @@ TEST(Render, DraggingStaysInsideTheRange) {
   c->GetRect(&r, false);
   EXPECT_EQ(r.left, 0);
   c->SimulateMessage(WM_LBUTTONUP, 0, MAKELPARAM(0, 5));
+  window->Release();
+}
+
+TEST(Render, RichTextRunsTakeTheirOwnColours) {
+  const char skin[] = R"(<Window Width="120" Height="30">
+   <Panel><Panel.Background>
+    <Text Rich="true" FontFamily="DejaVu Sans" FontSize="20" Foreground="255,0,0"
+          Text="MMM[.]color=0,0,255;bold=true[/.]MMM"/>
+   </Panel.Background></Panel>
+  </Window>)";
+  CWindowX* window = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(skin, sizeof skin - 1, &window), S_OK);
+  SetWindowPos(window->hwnd(), nullptr, 0, 0, 120, 30, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  window->GetContent()->InvalidateLayout(false);
+  std::vector<uint32_t> px;
+  ASSERT_EQ(RenderToPixels(window->GetContent(), 120, 30, &px), S_OK);
+  int red = 0, blue = 0, red_right_of_blue = 0, first_blue = 120;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 120; ++x) {
+      const uint32_t c = px[static_cast<size_t>(y) * 120 + x];
+      const int a = c >> 24, rr = (c >> 16) & 255, b = c & 255;
+      if (a > 200 && b > 200 && rr < 60) {
+        ++blue;
+        first_blue = std::min(first_blue, x);
+      }
+    }
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 120; ++x) {
+      const uint32_t c = px[static_cast<size_t>(y) * 120 + x];
+      if ((c >> 24) > 200 && ((c >> 16) & 255) > 200 && (c & 255) < 60) {
+        ++red;
+        red_right_of_blue += x > first_blue;
+      }
+    }
+  EXPECT_GT(red, 20);
+  EXPECT_GT(blue, 20);
+  EXPECT_EQ(red_right_of_blue, 0);  // the blue run follows the red one
   window->Release();
 }
 
