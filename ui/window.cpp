@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "ui/render.h"
+
 namespace varnak::ui {
 namespace {
 
@@ -21,6 +23,31 @@ bool InSubtree(CPanelX* root, CPanelX* element) {
 }  // namespace
 
 CWindowX::CWindowX() = default;
+
+// Repaints the invalid part of the window from the back buffer, redrawing
+// only that part of the tree.
+void CWindowX::Paint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd_, &ps);
+  RECT client;
+  ::GetClientRect(hwnd_, &client);
+  if (!back_buffer_) back_buffer_ = std::make_unique<COffscreenBuffer>();
+  RECT area = ps.rcPaint;
+  if (content_ && !IsRectEmpty(&area) && back_buffer_->Resize(client.right, client.bottom) &&
+      SUCCEEDED(back_buffer_->Paint(content_, &area))) {
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = back_buffer_->width();
+    bi.bmiHeader.biHeight = -back_buffer_->height();  // top-down
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    const int w = area.right - area.left, h = area.bottom - area.top;
+    StretchDIBits(dc, area.left, area.top, w, h, area.left, area.top, w, h, back_buffer_->pixels().data(), &bi,
+                  DIB_RGB_COLORS, SRCCOPY);
+  }
+  ClearDirtyRect();
+  EndPaint(hwnd_, &ps);
+}
 
 CWindowX::~CWindowX() {
   DestroyNativeWindow();
@@ -135,6 +162,11 @@ LRESULT CWindowX::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_SIZE:
       if (content_) content_->OnResized();
       return 0;
+    case WM_PAINT:
+      Paint();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // the back buffer covers everything
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lparam) != hwnd_) capture_ = nullptr;
       return 0;

@@ -7,10 +7,13 @@
 #define VARNAK_UI_WINDOW_H
 
 #include <map>
+#include <memory>
 
 #include "ui/panel.h"
 
 namespace varnak::ui {
+
+class COffscreenBuffer;
 
 class CWindowX : public CElementX {
  public:
@@ -85,6 +88,9 @@ class CWindowX : public CElementX {
   int32_t height_ = 0;
   std::wstring title_;
   bool force_gdiplus_ = false;
+  // the back buffer: grows with the client area, repainted only where dirty
+  std::unique_ptr<COffscreenBuffer> back_buffer_;
+  void Paint();
 };
 
 }  // namespace varnak::ui

@@ -285,6 +285,31 @@ TEST(Render, RichTextRunsTakeTheirOwnColours) {
   window->Release();
 }
 
+TEST(Render, TheWindowPaintsFromItsBackBuffer) {
+  CWindowX* window = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(kSkin, sizeof kSkin - 1, &window), S_OK);
+  HWND hwnd = window->hwnd();
+  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 120, 80, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  auto pump = [] {
+    for (int k = 0; k < 20; ++k) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      Sleep(10);
+    }
+  };
+  UpdateWindow(hwnd);
+  pump();
+  HDC dc = GetDC(hwnd);
+  EXPECT_EQ(GetPixel(dc, 5, 5), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 10, 40), RGB(0, 0, 255));
+  // a change repaints through the dirty rectangle
+  window->GetContent()->GetChild(1)->SetBackgroundColor(0xFF202020);
+  pump();
+  EXPECT_EQ(GetPixel(dc, 10, 40), RGB(0x20, 0x20, 0x20));
+  ReleaseDC(hwnd, dc);
+  window->Release();
+}
+
 TEST(Render, SkintoolRendersASkinFolderToPng) {
   varnak::test::TempFolder dir;
   CreateDirectoryA(dir.File("skin").c_str(), nullptr);
