@@ -20,6 +20,8 @@ CGlobalsX::CGlobalsX() {
   // application add theirs with RegisterElementClass
   classes_.emplace(L"Element", &Make<CElementX>);
   classes_.emplace(L"Window", &Make<CWindowX>);
+  classes_.emplace(L"LayeredWindow", &Make<CLayeredWindowX>);
+  classes_.emplace(L"BlurBehindWindow", &Make<CLayeredWindowX>);
   classes_.emplace(L"SolidBrush", &Make<CSolidBrushX>);
   classes_.emplace(L"LinearGradientBrush", &Make<CLinearGradientBrushX>);
   classes_.emplace(L"GradientStop", &Make<CGradientStopX>);

@@ -26,15 +26,18 @@ CWindowX::CWindowX() = default;
 
 // Repaints the invalid part of the window from the back buffer, redrawing
 // only that part of the tree.
+bool CWindowX::RenderBackBuffer(const RECT& area) {
+  RECT client;
+  if (!hwnd_ || !content_ || IsRectEmpty(&area) || !::GetClientRect(hwnd_, &client)) return false;
+  if (!back_buffer_) back_buffer_ = std::make_unique<COffscreenBuffer>();
+  return back_buffer_->Resize(client.right, client.bottom) && SUCCEEDED(back_buffer_->Paint(content_, &area));
+}
+
 void CWindowX::Paint() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd_, &ps);
-  RECT client;
-  ::GetClientRect(hwnd_, &client);
-  if (!back_buffer_) back_buffer_ = std::make_unique<COffscreenBuffer>();
   RECT area = ps.rcPaint;
-  if (content_ && !IsRectEmpty(&area) && back_buffer_->Resize(client.right, client.bottom) &&
-      SUCCEEDED(back_buffer_->Paint(content_, &area))) {
+  if (RenderBackBuffer(area)) {
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
     bi.bmiHeader.biWidth = back_buffer_->width();
@@ -99,7 +102,7 @@ BOOL CWindowX::CreateNativeWindow() {
   }
   const int w = width_ > 0 ? width_ : 400, h = height_ > 0 ? height_ : 300;
   g_creating = this;
-  HWND hwnd = CreateWindowExW(0, kWindowClass, title_.c_str(), WS_POPUP, 0, 0, w, h, nullptr, nullptr, instance,
+  HWND hwnd = CreateWindowExW(ExtendedStyle(), kWindowClass, title_.c_str(), WS_POPUP, 0, 0, w, h, nullptr, nullptr, instance,
                               nullptr);
   g_creating = nullptr;
   if (!hwnd) return FALSE;
@@ -254,6 +257,75 @@ void CWindowX::AddDirtyRect(const RECT& rect) {
 void CWindowX::GetClientArea(RECT* rect) {
   if (hwnd_ && ::GetClientRect(hwnd_, rect)) return;
   *rect = RECT{0, 0, width_ > 0 ? width_ : 0, height_ > 0 ? height_ : 0};
+}
+
+// --- CLayeredWindowX -------------------------------------------------------------
+
+HRESULT CLayeredWindowX::LoadAttributes(const CXmlAttributesX& attributes) {
+  int32_t alpha = 0;
+  if (attributes.GetInt(L"MaxAlpha", &alpha)) SetMaxAlpha(alpha);
+  return CWindowX::LoadAttributes(attributes);
+}
+
+void CLayeredWindowX::AddDirtyRect(const RECT& rect) {
+  if (IsRectEmpty(&rect) || !hwnd()) return;
+  if (RenderBackBuffer(rect)) Present();
+}
+
+LRESULT CLayeredWindowX::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_PAINT) {  // the system does not paint layered windows: nothing to validate but this
+    PAINTSTRUCT ps;
+    BeginPaint(hwnd(), &ps);
+    EndPaint(hwnd(), &ps);
+    return 0;
+  }
+  if (message == WM_SIZE) {
+    LRESULT r = CWindowX::WindowProc(message, wparam, lparam);
+    RECT client;
+    ::GetClientRect(hwnd(), &client);
+    if (RenderBackBuffer(client)) Present();
+    return r;
+  }
+  return CWindowX::WindowProc(message, wparam, lparam);
+}
+
+bool CLayeredWindowX::Present() {
+  COffscreenBuffer* buffer = back_buffer();
+  RECT client;
+  if (!buffer || !hwnd() || !::GetClientRect(hwnd(), &client) || client.right <= 0 || client.bottom <= 0) return false;
+  const int w = client.right, h = client.bottom;
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC memory = CreateCompatibleDC(nullptr);
+  HBITMAP dib = memory ? CreateDIBSection(memory, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+  bool ok = false;
+  if (dib) {
+    // UpdateLayeredWindow wants premultiplied alpha
+    uint32_t* out = static_cast<uint32_t*>(bits);
+    const std::vector<uint32_t>& in = buffer->pixels();
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const uint32_t c = in[static_cast<size_t>(y) * buffer->width() + x];
+        const uint32_t a = c >> 24;
+        const uint32_t r = ((c >> 16) & 255) * a / 255, g = ((c >> 8) & 255) * a / 255, b = (c & 255) * a / 255;
+        out[static_cast<size_t>(y) * w + x] = a << 24 | r << 16 | g << 8 | b;
+      }
+    HGDIOBJ old = SelectObject(memory, dib);
+    SIZE size = {w, h};
+    POINT source = {0, 0};
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, max_alpha_, AC_SRC_ALPHA};
+    ok = UpdateLayeredWindow(hwnd(), nullptr, nullptr, &size, memory, &source, 0, &blend, ULW_ALPHA) != FALSE;
+    SelectObject(memory, old);
+    DeleteObject(dib);
+  }
+  if (memory) DeleteDC(memory);
+  ClearDirtyRect();
+  return ok;
 }
 
 }  // namespace varnak::ui

@@ -62,6 +62,11 @@ class CWindowX : public CElementX {
  protected:
   ~CWindowX() override;
   virtual LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam);
+  virtual DWORD ExtendedStyle() const { return 0; }
+  // Renders the dirty part of the tree into the back buffer (grown to the
+  // client area); false when there is nothing to show.
+  bool RenderBackBuffer(const RECT& area);
+  COffscreenBuffer* back_buffer() const { return back_buffer_.get(); }
 
  private:
   static LRESULT CALLBACK StaticWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -91,6 +96,26 @@ class CWindowX : public CElementX {
   // the back buffer: grows with the client area, repainted only where dirty
   std::unique_ptr<COffscreenBuffer> back_buffer_;
   void Paint();
+};
+
+// The per-pixel-alpha window ("LayeredWindow", "BlurBehindWindow"): every
+// change is painted at once and shown with UpdateLayeredWindow, the whole
+// window faded by MaxAlpha.
+class CLayeredWindowX : public CWindowX {
+ public:
+  HRESULT LoadAttributes(const CXmlAttributesX& attributes) override;
+  void SetMaxAlpha(int32_t value) { max_alpha_ = static_cast<uint8_t>(value == -1 ? 255 : value); }
+  uint8_t GetMaxAlpha() const { return max_alpha_; }
+  void AddDirtyRect(const RECT& rect) override;
+  // Shows the back buffer with per-pixel alpha.
+  bool Present();
+
+ protected:
+  DWORD ExtendedStyle() const override { return WS_EX_LAYERED; }
+  LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override;
+
+ private:
+  uint8_t max_alpha_ = 255;
 };
 
 }  // namespace varnak::ui

@@ -310,6 +310,29 @@ TEST(Render, TheWindowPaintsFromItsBackBuffer) {
   window->Release();
 }
 
+TEST(Render, LayeredWindowsShowTheirOpaquePixels) {
+  const char skin[] = R"(<LayeredWindow Width="60" Height="40" MaxAlpha="-1">
+    <Panel Background="255,0,0"><Panel Width="20" Height="20" Background="0,0,255"/></Panel></LayeredWindow>)";
+  CWindowX* window = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(skin, sizeof skin - 1, &window), S_OK);
+  CLayeredWindowX* layered = dynamic_cast<CLayeredWindowX*>(window);
+  ASSERT_NE(layered, nullptr);
+  EXPECT_EQ(layered->GetMaxAlpha(), 255);
+  EXPECT_TRUE(GetWindowLongW(window->hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED);
+  SetWindowPos(window->hwnd(), HWND_TOPMOST, 50, 50, 60, 40, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  window->GetContent()->InvalidateLayout(true);  // paints at once
+  for (int k = 0; k < 20; ++k) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(10);
+  }
+  HDC screen = GetDC(nullptr);
+  EXPECT_EQ(GetPixel(screen, 52, 52), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(screen, 80, 70), RGB(0, 0, 255));
+  ReleaseDC(nullptr, screen);
+  window->Release();
+}
+
 TEST(Render, SkintoolRendersASkinFolderToPng) {
   varnak::test::TempFolder dir;
   CreateDirectoryA(dir.File("skin").c_str(), nullptr);
