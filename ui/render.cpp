@@ -4,6 +4,7 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "ui/graphic.h"
 #include "ui/panel.h"
@@ -492,6 +493,37 @@ HRESULT CGpRenderX::DrawText(CTextX* text, const RECT& r) {
   if (brush) DllExports::GdipDeleteBrush(brush);
   DllExports::GdipDeleteFont(font);
   return status == Ok ? S_OK : E_FAIL;
+}
+
+HRESULT CGpRenderX::DrawLine(POINT from, POINT to, IGraphicX* brush, float width) {
+  if (!graphics_ || !brush) return E_FAIL;
+  ISolidBrushX* solid = nullptr;
+  if (FAILED(brush->QueryInterface(IID_ISolidBrushX, reinterpret_cast<void**>(&solid)))) return S_FALSE;
+  const ARGB color = solid->GetColor();
+  solid->Release();
+  GpPen* pen = nullptr;
+  if (DllExports::GdipCreatePen1(color, width, UnitWorld, &pen) != Ok) return E_FAIL;
+  const GpStatus status = DllExports::GdipDrawLineI(graphics_, pen, from.x, from.y, to.x, to.y);
+  DllExports::GdipDeletePen(pen);
+  return status == Ok ? S_OK : E_FAIL;
+}
+
+HRESULT CGpRenderX::MeasureText(SIZE* size, CTextX* text) {
+  *size = SIZE{0, 0};
+  if (!graphics_ || !text) return E_FAIL;
+  if (text->text().empty()) return S_OK;
+  GpFont* font = CreateGpFont(text->font());
+  if (!font) return E_FAIL;
+  const RectF unlimited(0, 0, 65535.0f, 65535.0f);
+  RectF box;
+  const GpStatus status = DllExports::GdipMeasureString(graphics_, text->text().c_str(),
+                                                        static_cast<INT>(text->text().size()), font, &unlimited,
+                                                        nullptr, &box, nullptr, nullptr);
+  DllExports::GdipDeleteFont(font);
+  if (status != Ok) return E_FAIL;
+  size->cx = SaturateToInt(std::ceil(box.Width));
+  size->cy = SaturateToInt(std::ceil(box.Height));
+  return S_OK;
 }
 
 CTextX::CTextX() : font_(FontSpec::SystemDefault()) { SetForegroundColor(0xFF000000u); }

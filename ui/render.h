@@ -32,6 +32,10 @@ class IRenderX : public IUnknown {
   virtual HRESULT FillRect(const RECT& rect, IGraphicX* brush, int stroke, float width) = 0;
   virtual HRESULT DrawImage(class CImageX* image, const RECT& rect) = 0;
   virtual HRESULT DrawText(class CTextX* text, const RECT& rect) = 0;
+  // A pen of the given width made from the brush.
+  virtual HRESULT DrawLine(POINT from, POINT to, IGraphicX* brush, float width) = 0;
+  // The plain text with the text's font, unlimited layout.
+  virtual HRESULT MeasureText(SIZE* size, class CTextX* text) = 0;
   virtual ~IRenderX() = default;
 };
 
@@ -48,6 +52,8 @@ class CGpRenderX : public IRenderX {
   HRESULT FillRect(const RECT& rect, IGraphicX* brush, int stroke, float width) override;
   HRESULT DrawImage(CImageX* image, const RECT& rect) override;
   HRESULT DrawText(CTextX* text, const RECT& rect) override;
+  HRESULT DrawLine(POINT from, POINT to, IGraphicX* brush, float width) override;
+  HRESULT MeasureText(SIZE* size, CTextX* text) override;
   // Attaches GDI+ graphics (not owned).
   void SetTarget(Gdiplus::GpGraphics* graphics) { graphics_ = graphics; }
   Gdiplus::GpGraphics* GetTarget() const { return graphics_; }

@@ -76,6 +76,8 @@ class CDxRenderX : public IRenderX {
   }
   HRESULT DrawImage(CImageX*, const RECT&) override { return E_FAIL; }
   HRESULT DrawText(CTextX*, const RECT&) override { return E_FAIL; }
+  HRESULT DrawLine(POINT, POINT, IGraphicX*, float) override { return E_FAIL; }
+  HRESULT MeasureText(SIZE*, CTextX*) override { return E_FAIL; }
   void PopClips() {
     for (; depth_ > 0; --depth_) target_->PopAxisAlignedClip();
   }

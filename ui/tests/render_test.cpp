@@ -4,7 +4,12 @@
 
 #include <algorithm>
 
+#include <windows.h>
+#include <objbase.h>
+#include <gdiplus.h>
+
 #include "testsupport/winhost.h"
+#include "ui/graphic.h"
 #include "ui/render.h"
 #include "ui/resource_manager.h"
 #include "ui/tests/test_util.h"
@@ -330,6 +335,46 @@ TEST(Render, LayeredWindowsShowTheirOpaquePixels) {
   EXPECT_EQ(GetPixel(screen, 52, 52), RGB(255, 0, 0));
   EXPECT_EQ(GetPixel(screen, 80, 70), RGB(0, 0, 255));
   ReleaseDC(nullptr, screen);
+  window->Release();
+}
+
+TEST(Render, LinesAndTextMeasures) {
+  std::vector<uint32_t> px;
+  const char skin[] = "<Window><Panel><Panel.Background><Text Text=\"x\"/></Panel.Background></Panel></Window>";
+  CWindowX* window = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(skin, sizeof skin - 1, &window), S_OK);
+  ASSERT_TRUE(EnsureGdiplus());
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  px.assign(20 * 20, 0);
+  ASSERT_EQ(Gdiplus::DllExports::GdipCreateBitmapFromScan0(20, 20, 80, PixelFormat32bppARGB,
+                                                           reinterpret_cast<BYTE*>(px.data()), &bitmap),
+            Gdiplus::Ok);
+  Gdiplus::GpGraphics* graphics = nullptr;
+  ASSERT_EQ(Gdiplus::DllExports::GdipGetImageGraphicsContext(bitmap, &graphics), Gdiplus::Ok);
+  CGpRenderX* renderer = new CGpRenderX();
+  renderer->AddRef();
+  renderer->SetTarget(graphics);
+  CTextX* text = new CTextX();
+  text->AddRef();
+  text->SetText(L"x");
+  SIZE one, three;
+  ASSERT_EQ(renderer->MeasureText(&one, text), S_OK);
+  text->SetText(L"xxx");
+  ASSERT_EQ(renderer->MeasureText(&three, text), S_OK);
+  EXPECT_GT(one.cx, 0);
+  EXPECT_GT(three.cx, one.cx);
+  CSolidBrushX* brush = new CSolidBrushX();
+  brush->AddRef();
+  brush->SetColor(0xFF00FF00);
+  EXPECT_EQ(renderer->DrawLine(POINT{0, 10}, POINT{19, 10}, static_cast<IGraphicX*>(brush), 3), S_OK);
+  Gdiplus::DllExports::GdipFlush(graphics, Gdiplus::FlushIntentionSync);
+  EXPECT_EQ(px[10 * 20 + 10], 0xFF00FF00u);
+  EXPECT_EQ(px[2 * 20 + 10], 0u);
+  brush->Release();
+  text->Release();
+  renderer->Release();
+  Gdiplus::DllExports::GdipDeleteGraphics(graphics);
+  Gdiplus::DllExports::GdipDisposeImage(bitmap);
   window->Release();
 }
 
