@@ -1,6 +1,7 @@
 // The class registry (see globals.h) and the toolkit's own registrations.
 #include "ui/globals.h"
 
+#include "ui/controls/button.h"
 #include "ui/graphic.h"
 #include "ui/layout_panels.h"
 #include "ui/panel.h"
@@ -24,6 +25,10 @@ CGlobalsX::CGlobalsX() {
   classes_.emplace(L"GradientStop", &Make<CGradientStopX>);
   classes_.emplace(L"Matrix", &Make<CMatrixX>);
   classes_.emplace(L"Panel", &Make<CPanelX>);
+  classes_.emplace(L"ButtonBase", &Make<CButtonBaseX>);
+  classes_.emplace(L"Button", &Make<CButtonX>);
+  classes_.emplace(L"CheckBox", &Make<CButtonX>);
+  classes_.emplace(L"RadioBox", &Make<CButtonX>);
   classes_.emplace(L"EventListener", &Make<CEventListenerX>);
   classes_.emplace(L"StackPanel", &Make<CStackPanelX>);
   classes_.emplace(L"DockPanel", &Make<CDockPanelX>);

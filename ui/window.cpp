@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "ui/timers.h"
+
 namespace varnak::ui {
 namespace {
 
@@ -23,7 +25,10 @@ bool InSubtree(CPanelX* root, CPanelX* element) {
 CWindowX::CWindowX() = default;
 
 CWindowX::~CWindowX() {
+  KillAllThreadTimers();  // before anything else: the worker only needs the HWND
   DestroyNativeWindow();
+  DestroyMessageTimer(message_timer_);
+  message_timer_ = nullptr;
   hovered_ = focused_ = capture_ = nullptr;
   if (content_) {
     CPanelX* content = content_;
@@ -62,7 +67,8 @@ BOOL CWindowX::CreateNativeWindow() {
   if (!GetClassInfoExW(instance, kWindowClass, &wc)) {
     wc = WNDCLASSEXW{};
     wc.cbSize = sizeof wc;
-    wc.style = CS_DBLCLKS;
+    wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpfnWndProc = &CWindowX::StaticWindowProc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
@@ -71,8 +77,8 @@ BOOL CWindowX::CreateNativeWindow() {
   }
   const int w = width_ > 0 ? width_ : 400, h = height_ > 0 ? height_ : 300;
   g_creating = this;
-  HWND hwnd = CreateWindowExW(0, kWindowClass, title_.c_str(), WS_POPUP, 0, 0, w, h, nullptr, nullptr, instance,
-                              nullptr);
+  HWND hwnd = CreateWindowExW(WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, kWindowClass, title_.c_str(), WS_POPUP, 0, 0, w, h,
+                              nullptr, nullptr, instance, nullptr);
   g_creating = nullptr;
   if (!hwnd) return FALSE;
   hwnd_ = hwnd;
@@ -106,6 +112,7 @@ LRESULT CALLBACK CWindowX::StaticWindowProc(HWND hwnd, UINT message, WPARAM wpar
 }
 
 LRESULT CWindowX::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (LRESULT taken = 0; DispatchInput(message, wparam, lparam, &taken)) return taken;
   switch (message) {
     case WM_INVOKE_ON_UI_THREAD: {
       InvokeRecord* record = reinterpret_cast<InvokeRecord*>(lparam);
@@ -129,7 +136,7 @@ LRESULT CWindowX::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
         panel->Release();
         return 0;
       }
-      return 0;
+      return DefWindowProcW(hwnd_, message, wparam, lparam);  // not ours: the application may own it
     }
     case WM_SIZE:
       if (content_) content_->OnResized();
@@ -153,6 +160,7 @@ void CWindowX::ForgetElement(CPanelX* element, bool subtree) {
     capture_ = nullptr;
     if (hwnd_ && GetCapture() == hwnd_) ::ReleaseCapture();
   }
+  ForgetTimersOf(message_timer_, this, element, subtree);
   for (auto it = timers_.begin(); it != timers_.end();) {
     if (gone(it->first.panel)) {
       if (hwnd_) KillTimer(hwnd_, it->second);
@@ -180,8 +188,8 @@ int CWindowX::KillFocusOf(CPanelX* panel) {
 }
 
 int CWindowX::CaptureElement(CPanelX* panel) {
+  if (hwnd_ && GetCapture() != hwnd_) ::SetCapture(hwnd_);
   capture_ = panel;
-  if (hwnd_) ::SetCapture(hwnd_);
   return 1;
 }
 

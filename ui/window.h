@@ -12,6 +12,8 @@
 
 namespace varnak::ui {
 
+class CMessageTimerX;
+
 class CWindowX : public CElementX {
  public:
   CWindowX();
@@ -51,6 +53,24 @@ class CWindowX : public CElementX {
   const RECT& dirty_rect() const { return dirty_; }
   void ClearDirtyRect() { SetRectEmpty(&dirty_); }
   virtual void GetClientArea(RECT* rect);
+  // Input, focus and timers (window_input.cpp).
+  // Answers true when the message was taken; *result is then its answer.
+  virtual bool DispatchInput(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result);
+  virtual int SetFocusedElement(CPanelX* element, bool on);
+  virtual int MoveFocus(bool forward);
+  virtual HRESULT SendToSubtree(CPanelX* root, UINT message, WPARAM wparam, LPARAM lparam, CPanelX* except);
+  virtual int SetMessageTimer(CPanelX* element, UINT_PTR id, UINT interval, int group);
+  virtual int KillMessageTimer(CPanelX* element, UINT_PTR id, int group);
+  // Thread timers: ticks come from the process-wide worker as message 0x9000.
+  virtual BOOL SetThreadTimer(CPanelX* element, UINT id, UINT interval, int repeat, const UINT* table, UINT length);
+  virtual int KillThreadTimer(CPanelX* element, UINT id);
+  virtual void KillAllThreadTimers();
+  virtual void DispatchThreadTimer(UINT id, CPanelX* element);
+  // Centres the window on the work area of its monitor (or over its owner).
+  virtual void CenterWindow();
+  // True when element is this window's content or one of its descendants;
+  // compares pointers only, never dereferences element.
+  bool IsLiveElement(const CPanelX* element);
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
 
@@ -82,6 +102,8 @@ class CWindowX : public CElementX {
   int32_t width_ = 0;
   int32_t height_ = 0;
   std::wstring title_;
+  CMessageTimerX* message_timer_ = nullptr;
+  bool tab_down_handled_ = false;  // the tree took the key-down or WM_CHAR of this Tab
 };
 
 }  // namespace varnak::ui
