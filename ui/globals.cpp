@@ -2,6 +2,7 @@
 #include "ui/globals.h"
 
 #include "ui/control_container.h"
+#include "ui/controls/button.h"
 #include "ui/graphic.h"
 #include "ui/layout_panels.h"
 #include "ui/panel.h"
@@ -30,6 +31,10 @@ CGlobalsX::CGlobalsX() {
   classes_.emplace(L"Text", &Make<CTextX>);
   classes_.emplace(L"Matrix", &Make<CMatrixX>);
   classes_.emplace(L"Panel", &Make<CPanelX>);
+  classes_.emplace(L"ButtonBase", &Make<CButtonBaseX>);
+  classes_.emplace(L"Button", &Make<CButtonX>);
+  classes_.emplace(L"CheckBox", &Make<CButtonX>);
+  classes_.emplace(L"RadioBox", &Make<CButtonX>);
   classes_.emplace(L"EventListener", &Make<CEventListenerX>);
   classes_.emplace(L"StackPanel", &Make<CStackPanelX>);
   classes_.emplace(L"DockPanel", &Make<CDockPanelX>);

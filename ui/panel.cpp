@@ -8,6 +8,7 @@
 #include "ui/graphic.h"
 #include "ui/layout_panels.h"
 #include "ui/render.h"
+#include "ui/timers.h"
 #include "ui/window.h"
 
 namespace varnak::ui {
@@ -369,12 +370,12 @@ CPanelX* CPanelX::GetFocusedElement() {
 
 int CPanelX::SetFocus() {
   CWindowX* host = GetHostWindow();
-  return host ? host->FocusElement(this) : 0;
+  return host ? host->SetFocusedElement(this, true) : 0;
 }
 
 int CPanelX::KillFocus() {
   CWindowX* host = GetHostWindow();
-  return host ? host->KillFocusOf(this) : 0;
+  return host ? host->SetFocusedElement(this, false) : 0;
 }
 
 bool CPanelX::IsFocusWithin() {
@@ -400,7 +401,9 @@ LRESULT CPanelX::InvokeOnUiThread(UINT message, WPARAM wparam, LPARAM lparam) {
   if (!host || !host->hwnd()) return -1;
   AddRef();
   InvokeRecord record = {lparam, wparam, 0, this};
+  invoke_records::Register(&record);
   LRESULT r = SendMessageW(host->hwnd(), WM_INVOKE_ON_UI_THREAD, message, reinterpret_cast<LPARAM>(&record));
+  invoke_records::Take(&record);
   Release();
   return r;
 }
@@ -411,7 +414,14 @@ LRESULT CPanelX::InvokeOnUiThreadAlloc(UINT message, WPARAM wparam, LPARAM lpara
   InvokeRecord* record = new (std::nothrow) InvokeRecord{lparam, wparam, 1, this};
   if (!record) return -1;
   AddRef();  // the window releases it with the record
-  return SendMessageW(host->hwnd(), WM_INVOKE_ON_UI_THREAD, message, reinterpret_cast<LPARAM>(record));
+  invoke_records::Register(record);
+  LRESULT r = SendMessageW(host->hwnd(), WM_INVOKE_ON_UI_THREAD, message, reinterpret_cast<LPARAM>(record));
+  // The sender frees the record and its reference in every case, also when
+  // the window was gone and never saw it: the window only runs the request.
+  invoke_records::Take(record);
+  Release();
+  delete record;
+  return r;
 }
 
 LRESULT CPanelX::SimulateMessage(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -569,17 +579,69 @@ HRESULT CPanelX::LoadCursorAttribute(const CXmlAttributesX& attributes) {
 }
 
 HRESULT CPanelX::HandleMessage(int* handled, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result,
-                               UINT) {
-  if (!IsVisible() || GetNoActive()) return ROUTE_CONTINUE;
-  auto it = handlers_.find(message);
-  if (it == handlers_.end()) return ROUTE_CONTINUE;
+                               UINT flags) {
+  if (flags & 1) {
+    // broadcast: the front-most, deepest panels first
+    std::vector<CPanelX*> snapshot(children_);
+    for (CPanelX* c : snapshot) c->AddRef();
+    HRESULT answer = ROUTE_CONTINUE;
+    for (size_t k = snapshot.size(); k > 0; --k) {
+      if (answer == ROUTE_CONTINUE &&
+          snapshot[k - 1]->HandleMessage(handled, message, wparam, lparam, result, flags) != ROUTE_CONTINUE)
+        answer = ROUTE_CHILD_HANDLED;
+    }
+    for (CPanelX* c : snapshot) c->Release();
+    if (answer != ROUTE_CONTINUE) return answer;
+  }
   CWindowX* host = GetHostWindow();
-  if (!host) return ROUTE_CONTINUE;
-  AddRef();  // the handler may remove this panel from the tree
-  const std::wstring handler = it->second;
-  HRESULT hr = host->OnEvent(handler, this, message, result, wparam, lparam);
+  if (!host) return E_FAIL;
+  if (!IsVisible() || GetNoActive()) return ROUTE_CONTINUE;
+  AddRef();  // a hook or handler may remove this panel from the tree
+  HRESULT reaction = ROUTE_CONTINUE;
+  switch (message) {
+    case WM_LBUTTONUP:
+    case WM_NCLBUTTONUP:
+      OnMouseUp();
+      reaction = ROUTE_HANDLED;
+      break;
+    case WM_MOUSEMOVE:
+      if (!hovered_) {
+        hovered_ = true;
+        OnMouseEnter();
+      }
+      reaction = ROUTE_HANDLED;
+      break;
+    case WM_LBUTTONDOWN:
+      OnMouseDown();
+      if (GetDragWindow() && host->hwnd()) {
+        POINT pt = {static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+        ClientToScreen(host->hwnd(), &pt);  // the message takes screen coordinates
+        PostMessageW(host->hwnd(), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(pt.x, pt.y));
+      }
+      reaction = ROUTE_HANDLED;
+      break;
+    case WM_MOUSELEAVE:
+      if (hovered_) {
+        hovered_ = false;
+        OnMouseLeave();
+        reaction = ROUTE_HANDLED;
+      }
+      break;
+    default:
+      break;
+  }
+  HRESULT hr = ROUTE_CONTINUE;
+  auto it = handlers_.find(message);
+  if (it != handlers_.end() && !it->second.empty()) {
+    if (!IsEnabled(false)) {
+      hr = reaction;
+    } else {
+      const std::wstring handler = it->second;
+      hr = host->OnEvent(handler, this, message, result, wparam, lparam);
+      if (hr == ROUTE_HANDLED && handled) *handled = 1;
+    }
+  }
   Release();
-  if (hr == ROUTE_HANDLED && handled) *handled = 1;
   return hr;
 }
 
@@ -589,13 +651,12 @@ HRESULT CPanelX::HandleMessageLate(int* handled, UINT message, WPARAM wparam, LP
   std::vector<CPanelX*> snapshot(children_);
   for (CPanelX* c : snapshot) c->AddRef();
   HRESULT answer = ROUTE_CONTINUE;
-  for (CPanelX* c : snapshot) {
-    if (answer == ROUTE_CONTINUE) {
-      HRESULT hr = c->HandleMessage(handled, message, wparam, lparam, result, flags);
-      if (hr == ROUTE_HANDLED || hr == ROUTE_CHILD_HANDLED) answer = ROUTE_CHILD_HANDLED;
-    }
-    c->Release();
+  for (size_t k = snapshot.size(); k > 0; --k) {
+    if (answer == ROUTE_CONTINUE &&
+        snapshot[k - 1]->HandleMessageLate(handled, message, wparam, lparam, result, flags) != ROUTE_CONTINUE)
+      answer = ROUTE_CHILD_HANDLED;
   }
+  for (CPanelX* c : snapshot) c->Release();
   return answer;
 }
 

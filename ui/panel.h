@@ -121,6 +121,19 @@ class CPanelX : public CElementX, public CAlignmentXY {
   virtual int OnWindowTimer(UINT_PTR) { return 1; }
   virtual int OnWindowTimerAlt(UINT_PTR) { return 1; }
 
+  // Message timers and thread timers (host operations) and their hooks.
+  virtual int StartMessageTimer(UINT_PTR id, UINT interval);
+  virtual int StartMessageTimerAlt(UINT_PTR id, UINT interval);
+  virtual int StopMessageTimer(UINT_PTR id);
+  virtual int StopMessageTimerAlt(UINT_PTR id);
+  virtual void OnMessageTimer(UINT_PTR) {}
+  virtual void OnMessageTimerAlt(UINT_PTR) {}
+  virtual BOOL StartThreadTimer(UINT id, UINT interval, int repeat, const UINT* table, UINT length);
+  virtual int StopThreadTimer(UINT id);
+  virtual void OnThreadTimer(UINT) {}
+  // The window lost the mouse capture while this panel held it.
+  virtual void OnCaptureLost() {}
+
   virtual void SetTabStop(bool on) { SetFlag(kFlagTabStop, on); }
   virtual bool GetTabStop() { return (flags_ & kFlagTabStop) != 0; }
   // owned: the panel destroys the cursor when it is replaced or goes away.

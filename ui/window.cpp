@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ui/render.h"
+#include "ui/timers.h"
 
 namespace varnak::ui {
 namespace {
@@ -53,7 +54,10 @@ void CWindowX::Paint() {
 }
 
 CWindowX::~CWindowX() {
+  KillAllThreadTimers();  // before anything else: the worker only needs the HWND
   DestroyNativeWindow();
+  DestroyMessageTimer(message_timer_);
+  message_timer_ = nullptr;
   hovered_ = focused_ = capture_ = nullptr;
   if (content_) {
     CPanelX* content = content_;
@@ -93,7 +97,8 @@ BOOL CWindowX::CreateNativeWindow() {
   if (!GetClassInfoExW(instance, kWindowClass, &wc)) {
     wc = WNDCLASSEXW{};
     wc.cbSize = sizeof wc;
-    wc.style = CS_DBLCLKS;
+    wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpfnWndProc = &CWindowX::StaticWindowProc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
@@ -137,6 +142,7 @@ LRESULT CALLBACK CWindowX::StaticWindowProc(HWND hwnd, UINT message, WPARAM wpar
 }
 
 LRESULT CWindowX::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (LRESULT taken = 0; DispatchInput(message, wparam, lparam, &taken)) return taken;
   switch (message) {
     case WM_INVOKE_ON_UI_THREAD: {
       InvokeRecord* record = reinterpret_cast<InvokeRecord*>(lparam);
@@ -160,7 +166,7 @@ LRESULT CWindowX::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
         panel->Release();
         return 0;
       }
-      return 0;
+      return DefWindowProcW(hwnd_, message, wparam, lparam);  // not ours: the application may own it
     }
     case WM_SIZE:
       if (content_) content_->OnResized();
@@ -189,6 +195,7 @@ void CWindowX::ForgetElement(CPanelX* element, bool subtree) {
     capture_ = nullptr;
     if (hwnd_ && GetCapture() == hwnd_) ::ReleaseCapture();
   }
+  ForgetTimersOf(message_timer_, this, element, subtree);
   for (auto it = timers_.begin(); it != timers_.end();) {
     if (gone(it->first.panel)) {
       if (hwnd_) KillTimer(hwnd_, it->second);
@@ -216,8 +223,8 @@ int CWindowX::KillFocusOf(CPanelX* panel) {
 }
 
 int CWindowX::CaptureElement(CPanelX* panel) {
+  if (hwnd_ && GetCapture() != hwnd_) ::SetCapture(hwnd_);
   capture_ = panel;
-  if (hwnd_) ::SetCapture(hwnd_);
   return 1;
 }
 

@@ -14,6 +14,7 @@
 namespace varnak::ui {
 
 class COffscreenBuffer;
+class CMessageTimerX;
 
 class CWindowX : public CElementX {
  public:
@@ -54,6 +55,24 @@ class CWindowX : public CElementX {
   const RECT& dirty_rect() const { return dirty_; }
   void ClearDirtyRect() { SetRectEmpty(&dirty_); }
   virtual void GetClientArea(RECT* rect);
+  // Input, focus and timers (window_input.cpp).
+  // Answers true when the message was taken; *result is then its answer.
+  virtual bool DispatchInput(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result);
+  virtual int SetFocusedElement(CPanelX* element, bool on);
+  virtual int MoveFocus(bool forward);
+  virtual HRESULT SendToSubtree(CPanelX* root, UINT message, WPARAM wparam, LPARAM lparam, CPanelX* except);
+  virtual int SetMessageTimer(CPanelX* element, UINT_PTR id, UINT interval, int group);
+  virtual int KillMessageTimer(CPanelX* element, UINT_PTR id, int group);
+  // Thread timers: ticks come from the process-wide worker as message 0x9000.
+  virtual BOOL SetThreadTimer(CPanelX* element, UINT id, UINT interval, int repeat, const UINT* table, UINT length);
+  virtual int KillThreadTimer(CPanelX* element, UINT id);
+  virtual void KillAllThreadTimers();
+  virtual void DispatchThreadTimer(UINT id, CPanelX* element);
+  // Centres the window on the work area of its monitor (or over its owner).
+  virtual void CenterWindow();
+  // True when element is this window's content or one of its descendants;
+  // compares pointers only, never dereferences element.
+  bool IsLiveElement(const CPanelX* element);
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
   // GDI+ even where Direct2D exists (skins with pictures or texts set it).
@@ -62,7 +81,7 @@ class CWindowX : public CElementX {
  protected:
   ~CWindowX() override;
   virtual LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam);
-  virtual DWORD ExtendedStyle() const { return 0; }
+  virtual DWORD ExtendedStyle() const { return WS_EX_APPWINDOW | WS_EX_WINDOWEDGE; }
   // Renders the dirty part of the tree into the back buffer (grown to the
   // client area); false when there is nothing to show.
   bool RenderBackBuffer(const RECT& area);
@@ -96,6 +115,8 @@ class CWindowX : public CElementX {
   // the back buffer: grows with the client area, repainted only where dirty
   std::unique_ptr<COffscreenBuffer> back_buffer_;
   void Paint();
+  CMessageTimerX* message_timer_ = nullptr;
+  bool tab_down_handled_ = false;  // the tree took the key-down or WM_CHAR of this Tab
 };
 
 // The per-pixel-alpha window ("LayeredWindow", "BlurBehindWindow"): every

@@ -97,6 +97,7 @@ TEST(ElementModel, RemovalClearsParentAndWindowSlots) {
   ASSERT_TRUE(window->CreateNativeWindow());
   ASSERT_EQ(content->InsertChild(row.get(), -1), S_OK);
   ASSERT_EQ(row->InsertChild(cell.get(), -1), S_OK);
+  cell->SetTabStop(true);  // only tab stops take the focus
   cell->SetFocus();
   cell->SetCapture();
   window->SetHovered(cell.get());

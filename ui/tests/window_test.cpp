@@ -1,0 +1,236 @@
+// Real windows: mouse and keyboard dispatch, named events, buttons, check
+// boxes and radio boxes, message and thread timers, and requests from worker
+// threads, driven with window messages.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/controls/button.h"
+#include "ui/render.h"
+#include "ui/window.h"
+#include "ui/xml_parser.h"
+
+namespace varnak::ui {
+namespace {
+
+const char kSkin[] = R"(<Window Width="200" Height="100" ForceGdiplus="true">
+ <StackPanel Name="Root" Orientation="Horizontal" AlignmentMajor="Left" Background="255,255,255">
+  <Button Name="Ok" Width="60" Height="30" OnClick="ok" IsDefault="true"
+     StateNormal="255,0,0" StateMouseOver="0,255,0" StatePressed="0,0,255"/>
+  <CheckBox Name="Check" Width="40" Height="30" OnClick="check" AutoStateMax="Select"
+     StateNormal="0,0,0" StateNormalSelect="255,255,0"/>
+ </StackPanel>
+</Window>)";
+
+class RecordingWindow : public CWindowX {
+ public:
+  HRESULT OnEvent(const std::wstring& handler, CPanelX*, UINT, LRESULT*, WPARAM, LPARAM) override {
+    events.push_back(handler);
+    return ROUTE_HANDLED;
+  }
+  std::vector<std::wstring> events;
+};
+
+class TickPanel : public CPanelX {
+ public:
+  void OnThreadTimer(UINT id) override { thread_ticks += id == 7; }
+  void OnMessageTimerAlt(UINT_PTR id) override { message_ticks += id == 3; }
+  int thread_ticks = 0;
+  int message_ticks = 0;
+};
+
+void Pump(DWORD ms) {
+  const DWORD start = GetTickCount();
+  do {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(5);
+  } while (GetTickCount() - start < ms);
+}
+
+CButtonX* FindButton(CWindowX* w, const wchar_t* name) {
+  CPanelX* p = nullptr;
+  if (!w->GetContent()->FindElementByName(name, &p)) return nullptr;
+  p->Release();  // the tree keeps it
+  return dynamic_cast<CButtonX*>(p);
+}
+
+uint32_t PixelAt(CWindowX* w, int x, int y) {
+  std::vector<uint32_t> px;
+  if (RenderToPixels(w->GetContent(), 200, 100, &px) != S_OK) return 0;
+  return px[static_cast<size_t>(y) * 200 + x];
+}
+
+struct WindowInput : ::testing::Test {
+  void SetUp() override {
+    window = new RecordingWindow();
+    window->AddRef();
+    CWindowX* loaded = nullptr;
+    ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(kSkin, sizeof kSkin - 1, &loaded), S_OK);
+    CPanelX* content = loaded->GetContent();
+    content->AddRef();
+    loaded->Release();  // drops its content
+    ASSERT_EQ(window->SetContent(content), S_OK);
+    content->Release();
+    ASSERT_TRUE(window->CreateNativeWindow());
+    SetWindowPos(window->hwnd(), nullptr, 0, 0, 200, 100, SWP_NOZORDER | SWP_NOACTIVATE);
+    window->GetContent()->InvalidateLayout(false);
+    RECT r;
+    window->GetContent()->GetRect(&r, false);
+    ok = FindButton(window, L"Ok");
+    check = FindButton(window, L"Check");
+    ASSERT_TRUE(ok && check);
+  }
+  void TearDown() override {
+    if (window) {
+      window->DestroyNativeWindow();
+      window->Release();
+    }
+    Pump(0);
+  }
+  LRESULT Send(UINT message, int x, int y, WPARAM wparam = 0) {
+    return SendMessageW(window->hwnd(), message, wparam, MAKELPARAM(x, y));
+  }
+  RecordingWindow* window = nullptr;
+  CButtonX* ok = nullptr;
+  CButtonX* check = nullptr;
+};
+
+TEST_F(WindowInput, HoverPressAndReleaseShowStatesAndClick) {
+  EXPECT_EQ(PixelAt(window, 10, 50), 0xFFFF0000u);
+  Send(WM_MOUSEMOVE, 10, 50);
+  EXPECT_TRUE(ok->hovered());
+  EXPECT_EQ(PixelAt(window, 10, 50), 0xFF00FF00u);
+  Send(WM_LBUTTONDOWN, 10, 50, MK_LBUTTON);
+  EXPECT_EQ(PixelAt(window, 10, 50), 0xFF0000FFu);
+  EXPECT_EQ(window->focused(), ok);  // buttons are tab stops
+  EXPECT_TRUE(window->events.empty());  // Release mode clicks on the button-up
+  Send(WM_LBUTTONUP, 10, 50);
+  ASSERT_EQ(window->events.size(), 1u);
+  EXPECT_EQ(window->events[0], L"ok");
+  // moving onto the check box leaves the button
+  Send(WM_MOUSEMOVE, 70, 50);
+  EXPECT_FALSE(ok->hovered());
+  EXPECT_TRUE(check->hovered());
+  // the disabled button does not click
+  window->events.clear();
+  ok->Disable();
+  Send(WM_LBUTTONDOWN, 10, 50, MK_LBUTTON);
+  Send(WM_LBUTTONUP, 10, 50);
+  EXPECT_TRUE(window->events.empty());
+}
+
+TEST_F(WindowInput, CheckBoxCyclesAndSelectStatesAreBounded) {
+  EXPECT_EQ(PixelAt(window, 70, 50), 0xFF000000u);
+  Send(WM_LBUTTONDOWN, 70, 50, MK_LBUTTON);
+  Send(WM_LBUTTONUP, 70, 50);
+  EXPECT_EQ(check->GetCheck(), 1);
+  EXPECT_EQ(PixelAt(window, 70, 50), 0xFFFFFF00u);
+  Send(WM_LBUTTONDOWN, 70, 50, MK_LBUTTON);
+  Send(WM_LBUTTONUP, 70, 50);
+  EXPECT_EQ(check->GetCheck(), 0);
+  EXPECT_EQ(check->SetCheck(3), E_INVALIDARG);
+  EXPECT_EQ(check->SetCheck(-1), E_INVALIDARG);
+  EXPECT_EQ(check->GetCheck(), 0);
+  check->SetCheckMax(9);
+  EXPECT_EQ(check->GetCheckMax(), 2);
+  EXPECT_EQ(check->SetStateGraphic(nullptr, -1, 0), E_INVALIDARG);
+  EXPECT_EQ(check->GetStateGraphic(0, 3), nullptr);
+}
+
+TEST_F(WindowInput, EnterClicksVisibleDefaultButtonAndTabCyclesFocus) {
+  Send(WM_KEYDOWN, 0, 0, VK_RETURN);
+  ASSERT_EQ(window->events.size(), 1u);
+  EXPECT_EQ(window->events[0], L"ok");
+  ok->SetVisible(false);
+  Send(WM_KEYDOWN, 0, 0, VK_RETURN);
+  EXPECT_EQ(window->events.size(), 1u);  // hidden default buttons stay quiet
+  ok->SetVisible(true);
+  EXPECT_EQ(window->focused(), nullptr);
+  SendMessageW(window->hwnd(), WM_KEYDOWN, VK_TAB, 0);
+  SendMessageW(window->hwnd(), WM_KEYUP, VK_TAB, 0);
+  EXPECT_EQ(window->focused(), ok);
+  SendMessageW(window->hwnd(), WM_KEYDOWN, VK_TAB, 0);
+  SendMessageW(window->hwnd(), WM_KEYUP, VK_TAB, 0);
+  EXPECT_EQ(window->focused(), check);
+  SendMessageW(window->hwnd(), WM_KEYDOWN, VK_TAB, 0);
+  SendMessageW(window->hwnd(), WM_KEYUP, VK_TAB, 0);
+  EXPECT_EQ(window->focused(), ok);  // wraps
+}
+
+TEST_F(WindowInput, InvokeFromWorkerThreadClicksWithoutFocusAndForgedRequestsAreIgnored) {
+  struct Args {
+    CButtonX* button;
+  } args{ok};
+  HANDLE t = CreateThread(
+      nullptr, 0,
+      [](void* p) -> DWORD {
+        CButtonX* b = static_cast<Args*>(p)->button;
+        b->InvokeOnUiThread(WM_LBUTTONDOWN, 0, 0);
+        b->InvokeOnUiThreadAlloc(WM_LBUTTONUP, 0, 0);
+        return 0;
+      },
+      &args, 0, nullptr);
+  ASSERT_NE(t, nullptr);
+  while (WaitForSingleObject(t, 0) == WAIT_TIMEOUT) Pump(10);
+  CloseHandle(t);
+  ASSERT_EQ(window->events.size(), 1u);
+  EXPECT_EQ(window->focused(), nullptr);
+  // a made-up record or element pointer is never followed
+  EXPECT_EQ(SendMessageW(window->hwnd(), 0x17000, WM_LBUTTONUP, 0x12345678), 0);
+  PostMessageW(window->hwnd(), 0x9000, 7, 0x12345678);
+  Pump(50);
+  EXPECT_EQ(window->events.size(), 1u);
+}
+
+TEST_F(WindowInput, ThreadAndMessageTimersTickAndStopWithTheirElement) {
+  auto* panel = new TickPanel();
+  panel->AddRef();
+  ASSERT_EQ(window->GetContent()->InsertChild(panel, 0), S_OK);
+  ASSERT_TRUE(panel->StartThreadTimer(7, 40, 3, nullptr, 0));
+  ASSERT_GT(panel->StartMessageTimerAlt(3, 30), 0);
+  EXPECT_EQ(panel->StartMessageTimerAlt(3, 30), 0);  // already running
+  Pump(500);
+  EXPECT_EQ(panel->thread_ticks, 3);
+  EXPECT_GE(panel->message_ticks, 3);
+  // removing the element purges its timers: no tick reaches it afterwards
+  ASSERT_TRUE(panel->StartThreadTimer(7, 20, -1, nullptr, 0));
+  ASSERT_EQ(window->GetContent()->RemoveChildAt(window->GetContent()->IndexOfChild(panel)), S_OK);
+  const int thread_before = panel->thread_ticks, message_before = panel->message_ticks;
+  Pump(200);
+  EXPECT_EQ(panel->thread_ticks, thread_before);
+  EXPECT_EQ(panel->message_ticks, message_before);
+  panel->Release();
+}
+
+TEST(Window, NativeClassAndStylesAndCentring) {
+  CWindowX* w = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(kSkin, sizeof kSkin - 1, &w), S_OK);
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  ASSERT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), L"Window", &wc));
+  EXPECT_EQ(wc.style, 0x0Bu);
+  const LONG_PTR ex = GetWindowLongPtrW(w->hwnd(), GWL_EXSTYLE);
+  EXPECT_TRUE(ex & WS_EX_APPWINDOW);  // Wine drops WS_EX_WINDOWEDGE
+  EXPECT_TRUE(GetWindowLongPtrW(w->hwnd(), GWL_STYLE) & WS_POPUP);
+  SetWindowPos(w->hwnd(), nullptr, 0, 0, 200, 100, SWP_NOZORDER | SWP_NOACTIVATE);
+  w->CenterWindow();
+  MONITORINFO mi = {};
+  mi.cbSize = sizeof mi;
+  GetMonitorInfoW(MonitorFromWindow(w->hwnd(), MONITOR_DEFAULTTONEAREST), &mi);
+  RECT r;
+  GetWindowRect(w->hwnd(), &r);
+  EXPECT_NEAR(r.left, (mi.rcWork.left + mi.rcWork.right) / 2 - 100, 1);
+  EXPECT_NEAR(r.top, (mi.rcWork.top + mi.rcWork.bottom) / 2 - 50, 1);
+  w->DestroyNativeWindow();
+  w->Release();
+  Pump(0);
+}
+
+}  // namespace
+}  // namespace varnak::ui
