@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "engine/core/md5.h"
+#include "common/md5.h"
 
 namespace varnak::engine {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/win_handles.h"
-#include "engine/core/md5.h"
+#include "common/md5.h"
 #include "engine/crash/crash_internal.h"
 #include "engine/frame/engine.h"
 

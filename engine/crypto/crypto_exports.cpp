@@ -10,7 +10,7 @@
 #include "common/gbk_text.h"
 #include "common/win_handles.h"
 #include "engine/core/aes128.h"
-#include "engine/core/md5.h"
+#include "common/md5.h"
 #include "engine/core/path_text.h"
 #include "engine/core/regex_check.h"
 #include "engine/core/zlib_frame.h"

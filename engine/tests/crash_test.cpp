@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "engine/core/md5.h"
+#include "common/md5.h"
 #include "engine/tests/engine_test_util.h"
 
 namespace varnak::test {
@@ -54,7 +54,7 @@ TEST(EngineMachine, MacAndMachineIdFollowTheFirstAdapter) {
   EXPECT_STREQ(mac, expected);
   char mid[33] = {};
   ASSERT_EQ(ORLIMB(GetMID)(mid), 1);
-  EXPECT_EQ(std::string(mid), engine::Md5Hex(expected, strlen(expected)));
+  EXPECT_EQ(std::string(mid), Md5Hex(expected, strlen(expected)));
   EXPECT_EQ(ORLIMB(GetMAC)(nullptr), 0);
   EXPECT_EQ(ORLIMB(GetMID)(nullptr), 0);
 }

@@ -3,7 +3,7 @@
 
 #include <zlib.h>
 
-#include "engine/core/md5.h"
+#include "common/md5.h"
 #include "engine/tests/engine_test_util.h"
 
 namespace varnak::test {
@@ -97,7 +97,7 @@ TEST(EngineCrypto, Md5OfMemoryAndFiles) {
   for (int i = 0; i < 200000; ++i) bytes += char(i * 131 % 251);
   ASSERT_TRUE(dir.Write("data.bin", bytes));
   ASSERT_EQ(ORLIMB(GetMd5A)(dir.File("data.bin").c_str(), digest), 1);
-  EXPECT_EQ(std::string(digest), engine::Md5Hex(bytes.data(), bytes.size()));
+  EXPECT_EQ(std::string(digest), Md5Hex(bytes.data(), bytes.size()));
   DebugCapture capture;
   EXPECT_EQ(ORLIMB(GetMd5A)(dir.File("missing.bin").c_str(), digest), 0);
   EXPECT_TRUE(capture.Contains("CreateFileA error!"));

@@ -1,10 +1,10 @@
 // MD5 after RFC 1321, written for clarity; about 500 MB/s is plenty for
 // executable files and key derivation.
-#include "engine/core/md5.h"
+#include "common/md5.h"
 
 #include <cstring>
 
-namespace varnak::engine {
+namespace varnak {
 namespace {
 
 constexpr uint32_t kSine[64] = {
@@ -112,4 +112,4 @@ std::string Md5Hex(const void* data, size_t length) {
   return DigestHex(digest);
 }
 
-}  // namespace varnak::engine
+}  // namespace varnak

@@ -1,13 +1,14 @@
 // MD5 (RFC 1321): streaming digest and its 32-character lowercase hex text.
-// Platform-free; used for file and memory digests and for the cipher key.
-#ifndef VARNAK_ENGINE_CORE_MD5_H
-#define VARNAK_ENGINE_CORE_MD5_H
+// Platform-free; used for file and memory digests, cipher keys and the skin
+// package digests.
+#ifndef VARNAK_COMMON_MD5_H
+#define VARNAK_COMMON_MD5_H
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-namespace varnak::engine {
+namespace varnak {
 
 class Md5 {
  public:
@@ -28,6 +29,6 @@ class Md5 {
 std::string DigestHex(const uint8_t digest[16]);
 std::string Md5Hex(const void* data, size_t length);
 
-}  // namespace varnak::engine
+}  // namespace varnak
 
 #endif
