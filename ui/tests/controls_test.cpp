@@ -243,6 +243,38 @@ TEST_F(ControlsInWindow, DraggingTheThumbMovesThePositionWithinItsRange) {
   EXPECT_EQ(Pixel(40, 10), kBlue);
 }
 
+void PumpFor(DWORD ms) {
+  const DWORD start = GetTickCount();
+  do {
+    Pump();
+    Sleep(5);
+  } while (GetTickCount() - start < ms);
+}
+
+TEST_F(ControlsInWindow, HeldRepeatingStepButtonScrollsUntilReleasedOrCaptureLost) {
+  auto* h = Find<CScrollBarX>(L"HBar");
+  ASSERT_TRUE(h);
+  h->GetButtonMax()->SetRepeat(100, 30);
+  h->SetScrollStep(1);
+  HWND hwnd = window->hwnd();
+  SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(110, 10));
+  SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(110, 10));
+  PumpFor(400);
+  SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(110, 10));
+  const int32_t held = h->GetPos();
+  EXPECT_GE(held, 40 + 5);  // about one step per 30 ms after the first 100 ms
+  PumpFor(150);
+  EXPECT_EQ(h->GetPos(), held);  // released: no more steps
+  // a capture taken away (a modal loop, another window) stops the repeat too
+  SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(110, 10));
+  PumpFor(200);
+  SendMessageW(hwnd, WM_CANCELMODE, 0, 0);
+  const int32_t cancelled = h->GetPos();
+  EXPECT_GT(cancelled, held);
+  PumpFor(150);
+  EXPECT_EQ(h->GetPos(), cancelled);
+}
+
 TEST_F(ControlsInWindow, EmptyRangesAndLongThumbsNeverDivideByZero) {
   auto* e = Find<CScrollBarX>(L"EBar");
   ASSERT_TRUE(e);
