@@ -180,6 +180,13 @@ void CScrollBarX::ArrangeChild(RECT* rect, CPanelX* child) {
       rect->top = ToInt32(t + m.top);
       rect->bottom = ToInt32(b - m.bottom);
     }
+    // across the track too, as the dock rule does for a horizontal bar
+    const int32_t w = slide_->GetWidth();
+    const int64_t free = int64_t{track.right} - track.left - (int64_t{m.left} + m.right + w);
+    if (w != -1 && free > 0) {
+      rect->left = ToInt32(track.left + free / 2 + m.left);
+      rect->right = ToInt32(int64_t{rect->left} + w);
+    }
   }
 }
 

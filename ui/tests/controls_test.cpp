@@ -173,6 +173,12 @@ TEST_F(ControlsInWindow, ScrollBarAppliesMarkupPositionAtCreation) {
   EXPECT_EQ(Pixel(140, 44), kBlack);
   EXPECT_EQ(Pixel(140, 63), kBlack);
   EXPECT_EQ(Pixel(140, 64), kBlue);
+  // a thumb narrower than its vertical bar sits in the middle across it
+  v->GetButtonSlide()->SetWidth(10);
+  EXPECT_EQ(Pixel(134, 50), kBlue);
+  EXPECT_EQ(Pixel(135, 50), kBlack);
+  EXPECT_EQ(Pixel(144, 50), kBlack);
+  EXPECT_EQ(Pixel(145, 50), kBlue);
 }
 
 TEST_F(ControlsInWindow, ScrollBarStepAndPageClicksMoveThePositionAndFireOnScroll) {
