@@ -548,5 +548,60 @@ TEST_F(ControlsInWindow, WheelScrollsTheVisibleContainerUnderTheCursor) {
   EXPECT_EQ(ss->GetVerticalOffset(), 30);
 }
 
+// The shown window's pixels against a fresh render of the tree: whatever
+// changed was repainted. Rows from 190 on hold texts and are left out.
+int StaleScreenPixels(CWindowX* window, std::string* first) {
+  std::vector<uint32_t> fresh;
+  if (RenderToPixels(window->GetContent(), kWidth, kHeight, &fresh) != S_OK) return -1;
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = kWidth;
+  bi.bmiHeader.biHeight = -kHeight;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC dc = GetDC(window->hwnd());
+  HDC memory = CreateCompatibleDC(dc);
+  HBITMAP dib = CreateDIBSection(memory, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, dib);
+  BitBlt(memory, 0, 0, kWidth, kHeight, dc, 0, 0, SRCCOPY);
+  GdiFlush();
+  int stale = 0;
+  const auto* screen = static_cast<const uint32_t*>(bits);
+  for (int y = 0; y < 190; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const size_t k = static_cast<size_t>(y) * kWidth + x;
+      if ((screen[k] & 0xFFFFFF) == (fresh[k] & 0xFFFFFF)) continue;
+      if (stale++ == 0) *first = std::to_string(x) + "," + std::to_string(y);
+    }
+  SelectObject(memory, old);
+  DeleteObject(dib);
+  DeleteDC(memory);
+  ReleaseDC(window->hwnd(), dc);
+  return stale;
+}
+
+TEST_F(ControlsInWindow, TheShownWindowRepaintsWhatScrollingMoved) {
+  HWND hwnd = window->hwnd();
+  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, kWidth, kHeight, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  UpdateWindow(hwnd);
+  PumpFor(200);
+  std::string first;
+  EXPECT_EQ(StaleScreenPixels(window, &first), 0) << "first at " << first;
+  // drag the thumb of the standalone bar, step and wheel the containers
+  SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(54, 10));
+  SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(54, 10));
+  SendMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(90, 10));
+  SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(90, 10));
+  Click(295, 75);
+  Click(295, 75);
+  Click(140, 110);
+  Wheel(250, 120, -120, false);
+  Find<CProgressBarX>(L"PH")->SetValue(30);
+  PumpFor(200);
+  EXPECT_EQ(StaleScreenPixels(window, &first), 0) << "first at " << first;
+  EXPECT_EQ(Find<CScrollPanelContainerX<CPanelX>>(L"SP")->GetHorizontalOffset(), 2);
+}
+
 }  // namespace
 }  // namespace varnak::ui
