@@ -5,6 +5,7 @@
 // through named events and pixels of the rendered tree.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,10 +28,12 @@ constexpr uint32_t kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu
 
 class ControlsTestWindow : public CWindowX {
  public:
-  HRESULT OnEvent(const std::wstring& handler, CPanelX*, UINT, LRESULT*, WPARAM, LPARAM) override {
+  HRESULT OnEvent(const std::wstring& handler, CPanelX* sender, UINT, LRESULT*, WPARAM, LPARAM) override {
     events.push_back(handler);
+    if (on_event) on_event(handler, sender);
     return ROUTE_HANDLED;
   }
+  std::function<void(const std::wstring&, CPanelX*)> on_event;
   int Count(const wchar_t* handler) const {
     int n = 0;
     for (const std::wstring& e : events) n += e == handler;
@@ -279,6 +282,33 @@ TEST_F(ControlsInWindow, HeldRepeatingStepButtonScrollsUntilReleasedOrCaptureLos
   EXPECT_GT(cancelled, held);
   PumpFor(150);
   EXPECT_EQ(h->GetPos(), cancelled);
+}
+
+TEST_F(ControlsInWindow, AHandlerMayRemoveTheBarItIsTold) {
+  CPanelX* root = window->GetContent();
+  auto* h = Find<CScrollBarX>(L"HBar");
+  ASSERT_TRUE(h);
+  window->on_event = [root](const std::wstring& handler, CPanelX* sender) {
+    if (handler == L"hscroll") root->RemoveChildAt(root->IndexOfChild(sender));
+  };
+  HWND hwnd = window->hwnd();
+  SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(54, 10));
+  SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(54, 10));
+  SendMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(70, 10));  // the bar goes away here
+  EXPECT_EQ(window->capture(), nullptr);
+  EXPECT_EQ(window->hovered(), nullptr);
+  EXPECT_EQ(Find<CScrollBarX>(L"HBar"), nullptr);
+  SendMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(80, 10));
+  SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(80, 10));
+  EXPECT_EQ(window->Count(L"hscroll"), 2);  // the one at creation and the drag
+  // the same for a step click
+  window->on_event = [root](const std::wstring& handler, CPanelX* sender) {
+    if (handler == L"vscroll") root->RemoveChildAt(root->IndexOfChild(sender));
+  };
+  Click(140, 110);
+  EXPECT_EQ(Find<CScrollBarX>(L"VBar"), nullptr);
+  Click(140, 110);
+  EXPECT_EQ(window->Count(L"vscroll"), 2);
 }
 
 TEST_F(ControlsInWindow, EmptyRangesAndLongThumbsNeverDivideByZero) {
