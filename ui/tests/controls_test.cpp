@@ -392,6 +392,61 @@ TEST(ProgressValueText, FormatsWithDecimalDigitsIntoAGrowableString) {
   bar->Release();
 }
 
+// --- markup ------------------------------------------------------------------------
+
+struct MarkupCase {
+  const char* what;
+  const char* body;  // inside a Panel of a window
+  bool loads;
+};
+
+HRESULT LoadBody(const char* body, CWindowX** window) {
+  const std::string skin = std::string("<Window Width=\"100\" Height=\"100\"><Panel>") + body + "</Panel></Window>";
+  return CXmlParserX().LoadWindowFromBytes(skin.data(), skin.size(), window);
+}
+
+TEST(ControlsMarkup, PropertyElementsAndTheirRefusals) {
+  const MarkupCase cases[] = {
+      {"a text block's property goes to its text",
+       "<TextBlock Name=\"X\"><TextBlock.Foreground><SolidBrush Color=\"1,2,3\"/></TextBlock.Foreground></TextBlock>",
+       true},
+      {"a progress bar's value text", "<ProgressBar Name=\"X\"><ProgressBar.Text><Text Text=\"t\"/></ProgressBar.Text></ProgressBar>",
+       true},
+      {"a progress bar's value text must be a text",
+       "<ProgressBar><ProgressBar.Text><SolidBrush/></ProgressBar.Text></ProgressBar>", false},
+      {"a progress bar's fill", "<ProgressBar Name=\"X\"><ProgressBar.Foreground><SolidBrush Color=\"1,2,3\"/>"
+       "</ProgressBar.Foreground></ProgressBar>", true},
+      {"a scroll bar part with another tag", "<ScrollBar><ScrollBar.Parts><ButtonMiddle/></ScrollBar.Parts></ScrollBar>",
+       false},
+      {"a scroll container's page size in reals", "<ScrollPanel Name=\"X\" PageSize=\"150.9,80.2\"/>", true},
+  };
+  for (const MarkupCase& c : cases) {
+    CWindowX* window = nullptr;
+    const HRESULT hr = LoadBody(c.body, &window);
+    EXPECT_EQ(SUCCEEDED(hr), c.loads) << c.what;
+    if (FAILED(hr)) continue;
+    CPanelX* x = nullptr;
+    ASSERT_TRUE(window->GetContent()->FindElementByName(L"X", &x)) << c.what;
+    if (auto* tb = dynamic_cast<CTextBlockX*>(x)) {
+      ISolidBrushX* solid = nullptr;
+      ASSERT_EQ(tb->GetForeground()->QueryInterface(IID_ISolidBrushX, reinterpret_cast<void**>(&solid)), S_OK);
+      EXPECT_EQ(solid->GetColor(), 0xFF010203u) << c.what;
+      solid->Release();
+    } else if (auto* pb = dynamic_cast<CProgressBarX*>(x)) {
+      EXPECT_TRUE(pb->GetValueText(false) || pb->GetFill()) << c.what;
+    } else if (auto* sp = dynamic_cast<CScrollPanelContainerX<CPanelX>*>(x)) {
+      EXPECT_EQ(sp->GetPageSize().cx, 150) << c.what;
+      EXPECT_EQ(sp->GetPageSize().cy, 80) << c.what;
+    } else {
+      ADD_FAILURE() << c.what;
+    }
+    x->Release();
+    window->DestroyNativeWindow();
+    window->Release();
+  }
+  Pump();
+}
+
 // --- text block and button text -----------------------------------------------------
 
 TEST_F(ControlsInWindow, TextBlockAndButtonForwardTheirTextOperations) {
