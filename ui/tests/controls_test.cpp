@@ -62,7 +62,8 @@ struct ControlsInWindow : ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(kRegistered);
     CWindowX* loaded = nullptr;
-    ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(kSkin, sizeof kSkin - 1, &loaded), S_OK);
+    const HRESULT hr = CXmlParserX().LoadWindowFromBytes(kSkin, sizeof kSkin - 1, &loaded);
+    ASSERT_EQ(hr, S_OK) << "last error " << GetLastError();
     window = dynamic_cast<ControlsTestWindow*>(loaded);
     ASSERT_NE(window, nullptr);
     RECT client;
