@@ -60,7 +60,7 @@ class CScrollPanelContainerX : public Base {
   // --- page and offsets ---------------------------------------------------------
 
   void SetPageSize(int32_t w, int32_t h) {
-    page_ = SIZE{w, h};
+    page_ = SIZE{std::max(0, w), std::max(0, h)};  // a page is never inverted
     this->InvalidateLayout(true);
     UpdateScrollBars();
   }
