@@ -10,6 +10,7 @@
 #include <climits>
 #include <cmath>
 
+#include "ui/globals.h"
 #include "ui/graphic.h"
 #include "ui/layout_panels.h"
 #include "ui/render.h"

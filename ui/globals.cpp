@@ -3,9 +3,13 @@
 
 #include "ui/control_container.h"
 #include "ui/controls/button.h"
+#include "ui/controls/progress_bar.h"
+#include "ui/controls/scroll_bar.h"
+#include "ui/controls/text_block.h"
 #include "ui/graphic.h"
 #include "ui/layout_panels.h"
 #include "ui/panel.h"
+#include "ui/scroll_container.h"
 #include "ui/window.h"
 
 namespace varnak::ui {
@@ -46,6 +50,19 @@ CGlobalsX::CGlobalsX() {
   classes_.emplace(L"DockControl", &Make<CControlContainerX<CDockPanelX>>);
   classes_.emplace(L"GridControl", &Make<CControlContainerX<CGridPanelX>>);
   classes_.emplace(L"WrapControl", &Make<CControlContainerX<CWrapPanelX>>);
+  classes_.emplace(L"TextBlock", &Make<CTextBlockX>);
+  classes_.emplace(L"ScrollBar", &Make<CScrollBarX>);
+  classes_.emplace(L"ProgressBar", &Make<CProgressBarX>);
+  classes_.emplace(L"ScrollPanel", &Make<CScrollPanelContainerX<CPanelX>>);
+  classes_.emplace(L"ScrollStackPanel", &Make<CScrollPanelContainerX<CStackPanelX>>);
+  classes_.emplace(L"ScrollDockPanel", &Make<CScrollPanelContainerX<CDockPanelX>>);
+  classes_.emplace(L"ScrollGridPanel", &Make<CScrollPanelContainerX<CGridPanelX>>);
+  classes_.emplace(L"ScrollWrapPanel", &Make<CScrollPanelContainerX<CWrapPanelX>>);
+  classes_.emplace(L"ScrollControl", &Make<CControlContainerX<CScrollPanelContainerX<CPanelX>>>);
+  classes_.emplace(L"ScrollStackControl", &Make<CControlContainerX<CScrollPanelContainerX<CStackPanelX>>>);
+  classes_.emplace(L"ScrollDockControl", &Make<CControlContainerX<CScrollPanelContainerX<CDockPanelX>>>);
+  classes_.emplace(L"ScrollGridControl", &Make<CControlContainerX<CScrollPanelContainerX<CGridPanelX>>>);
+  classes_.emplace(L"ScrollWrapControl", &Make<CControlContainerX<CScrollPanelContainerX<CWrapPanelX>>>);
 }
 
 // Created once, never destroyed (no exit-order hazards). A compare-exchange

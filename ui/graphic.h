@@ -173,6 +173,7 @@ class CTextX : public CGraphicX, public CAlignmentXY, public ITextX {
   IGraphicX* foreground() const { return foreground_; }
   bool rich() const { return rich_; }
   void SetForegroundColor(uint32_t argb);
+  void SetTextState(const std::wstring& text, bool rich, uint32_t flags) { text_ = text; rich_ = rich; format_flags_ = flags; }
 
  private:
   std::wstring text_;

@@ -71,7 +71,7 @@ HRESULT CButtonBaseX::LoadAttributes(const CXmlAttributesX& a) {
   a.GetInt(L"ClickContinuouslyStartInterval", &repeat_delay_);
   a.GetInt(L"ClickContinuouslyInterval", &repeat_interval_);
   a.GetText(L"OnClick", &click_handler_);
-  return CPanelX::LoadAttributes(a);
+  return ButtonContainer::LoadAttributes(a);
 }
 
 void CButtonBaseX::StopRepeat() {
@@ -86,7 +86,7 @@ HRESULT CButtonBaseX::HandleMessage(int* handled, UINT message, WPARAM wparam, L
                                     UINT flags) {
   if (!IsVisible() || GetNoActive()) return ROUTE_CONTINUE;
   Hold hold(static_cast<IElementX*>(this));  // a handler may remove this button
-  HRESULT base = CPanelX::HandleMessage(handled, message, wparam, lparam, result, flags);
+  HRESULT base = ButtonContainer::HandleMessage(handled, message, wparam, lparam, result, flags);
   if (FAILED(base) || base == ROUTE_CHILD_HANDLED) return base;
   if (!GetHostWindow()) return E_FAIL;
   int32_t event = -1;
@@ -146,12 +146,12 @@ void CButtonBaseX::OnCaptureLost() { StopRepeat(); }
 
 HRESULT CButtonBaseX::SetVisible(bool visible) {
   if (!visible) StopRepeat();
-  return CPanelX::SetVisible(visible);
+  return ButtonContainer::SetVisible(visible);
 }
 
 HRESULT CButtonBaseX::Disable() {
   StopRepeat();
-  return CPanelX::Disable();
+  return ButtonContainer::Disable();
 }
 
 void CButtonBaseX::Click() {
@@ -183,6 +183,16 @@ HRESULT CButtonX::LoadAttributes(const CXmlAttributesX& a) {
   Numbers n;
   if (a.GetSize(L"GraphicSize", &n) && n.set) graphic_size_ = SIZE{n.Int(0), n.Int(1)};
   if (a.GetFourNumbers(L"GraphicMargin", &n) && n.set) graphic_margin_ = RECT{n.Int(0), n.Int(1), n.Int(2), n.Int(3)};
+  if (a.Has(L"Text")) {
+    // the text reads the button's own attributes: Foreground, fonts, ...
+    auto* text = new (std::nothrow) CTextX();
+    if (!text) return E_FAIL;
+    text->AddRef();
+    HRESULT hr = text->LoadAttributes(a);
+    if (SUCCEEDED(hr)) hr = SetContent(static_cast<IGraphicX*>(text));
+    text->Release();
+    if (FAILED(hr)) return E_FAIL;
+  }
   a.GetBool(L"IsDefault", &is_default_);
   a.GetBool(L"IsCancel", &is_cancel_);
   for (int s = 0; s < 3; ++s) {
@@ -262,6 +272,68 @@ HRESULT CButtonX::SetContent(IGraphicX* content) {
   content_ = content;
   InvalidateVisual(nullptr);
   return S_OK;
+}
+
+IGraphicX* CButtonX::GetContent(bool create) {
+  if (!content_ && create) {
+    auto* text = new (std::nothrow) CTextX();
+    if (!text) return nullptr;
+    text->AddRef();
+    SetContent(static_cast<IGraphicX*>(text));
+    text->Release();
+  }
+  return content_;
+}
+
+namespace {
+CTextX* TextOf(IGraphicX* content) { return content ? dynamic_cast<CTextX*>(content) : nullptr; }
+}  // namespace
+
+HRESULT CButtonX::SetText(const std::wstring& text, bool rich) {
+  CTextX* t = TextOf(GetContent(true));
+  if (!t) return E_NOINTERFACE;
+  t->SetTextState(text, rich, t->format_flags());
+  InvalidateVisual(nullptr);
+  return S_OK;
+}
+
+std::wstring CButtonX::GetText() {
+  CTextX* t = TextOf(GetContent(true));
+  return t ? t->text() : std::wstring();
+}
+
+HRESULT CButtonX::SetTextForeground(IGraphicX* brush) {
+  CTextX* t = TextOf(GetContent(true));
+  if (!t) return E_NOINTERFACE;
+  if (!brush) return E_INVALIDARG;
+  IElementX* element = dynamic_cast<IElementX*>(brush);
+  if (!element) return E_INVALIDARG;
+  HRESULT hr = t->SetPropertyElement(L"Foreground", L"", element);
+  if (SUCCEEDED(hr)) InvalidateVisual(nullptr);
+  return hr;
+}
+
+HRESULT CButtonX::SetTextColor(uint32_t argb) {
+  CTextX* t = TextOf(GetContent(true));
+  if (!t) return E_NOINTERFACE;
+  t->SetForegroundColor(argb);
+  InvalidateVisual(nullptr);
+  return S_OK;
+}
+
+HRESULT CButtonX::SetTextGradient(float sx, float sy, float ex, float ey, uint32_t start, uint32_t end) {
+  auto* brush = new (std::nothrow) CLinearGradientBrushX();
+  if (!brush) return E_OUTOFMEMORY;
+  brush->AddRef();
+  brush->SetLine(sx, sy, ex, ey, start, end);
+  HRESULT hr = SetTextForeground(static_cast<IGraphicX*>(brush));
+  brush->Release();
+  return hr;
+}
+
+IGraphicX* CButtonX::GetTextForeground() {
+  CTextX* t = TextOf(GetContent(true));
+  return t ? t->foreground() : nullptr;
 }
 
 int32_t CButtonX::GetVisualState() {

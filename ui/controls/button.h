@@ -5,6 +5,7 @@
 #ifndef VARNAK_UI_CONTROLS_BUTTON_H
 #define VARNAK_UI_CONTROLS_BUTTON_H
 
+#include "ui/control_container.h"
 #include "ui/panel.h"
 
 namespace varnak::ui {
@@ -14,7 +15,11 @@ enum VisualState : int32_t { kStateNormal = 0, kStateMouseOver = 1, kStatePresse
 
 using ClickCallback = void (*)(intptr_t user);
 
-class CButtonBaseX : public CPanelX {
+// Buttons are control containers: a border, and dragging (the thumb of a
+// scroll bar is a dragged button).
+using ButtonContainer = CControlContainerX<CPanelX>;
+
+class CButtonBaseX : public ButtonContainer {
  public:
   CButtonBaseX() = default;
   HRESULT LoadAttributes(const CXmlAttributesX& attributes) override;
@@ -91,6 +96,16 @@ class CButtonX : public CButtonBaseX {
   int32_t GetCheckMax() { return GetAutoStateMax(); }
   virtual HRESULT SetContent(IGraphicX* content);
   virtual IGraphicX* GetContent() { return content_; }
+  // With create, a Text element becomes the content when there is none.
+  virtual IGraphicX* GetContent(bool create);
+  // Text operations forwarded to the content's Text element (created when
+  // missing); E_NOINTERFACE when the content is another kind of graphic.
+  virtual HRESULT SetText(const std::wstring& text, bool rich);
+  virtual std::wstring GetText();
+  virtual HRESULT SetTextForeground(IGraphicX* brush);
+  virtual HRESULT SetTextColor(uint32_t argb);
+  virtual HRESULT SetTextGradient(float sx, float sy, float ex, float ey, uint32_t start, uint32_t end);
+  virtual IGraphicX* GetTextForeground();
   virtual int32_t GetVisualState();
   // The graphic and content areas inside rect.
   void ComputeLayout(const RECT& rect, RECT* graphic, RECT* content);
