@@ -1,6 +1,7 @@
 // CWindowX (see window.h).
 #include "ui/window.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "ui/render.h"
@@ -56,6 +57,7 @@ void CWindowX::Paint() {
 CWindowX::~CWindowX() {
   KillAllThreadTimers();  // before anything else: the worker only needs the HWND
   DestroyNativeWindow();
+  KillWindowTimers(nullptr);  // also when the native window went first
   DestroyMessageTimer(message_timer_);
   message_timer_ = nullptr;
   hovered_ = focused_ = capture_ = nullptr;
@@ -68,10 +70,18 @@ CWindowX::~CWindowX() {
 }
 
 HRESULT CWindowX::LoadAttributes(const CXmlAttributesX& attributes) {
-  attributes.GetInt(L"Width", &width_);
-  attributes.GetInt(L"Height", &height_);
-  attributes.GetText(L"Title", &title_);
+  // Left/Top move the rectangle, then Width/Height size it from its corner.
+  Numbers rect;
+  if (attributes.GetFourNumbers(L"Rect", &rect) && rect.set)
+    placement_ = RECT{rect.Int(0), rect.Int(1), rect.Int(2), rect.Int(3)};
+  int32_t v = 0;
+  if (attributes.GetInt(L"Left", &v)) OffsetRect(&placement_, v - placement_.left, 0);
+  if (attributes.GetInt(L"Top", &v)) OffsetRect(&placement_, 0, v - placement_.top);
+  if (attributes.GetInt(L"Width", &v)) placement_.right = placement_.left + v;
+  if (attributes.GetInt(L"Height", &v)) placement_.bottom = placement_.top + v;
   attributes.GetBool(L"ForceGdiplus", &force_gdiplus_);
+  // kept for creation; a live window shows it at once
+  if (attributes.GetText(L"Title", &title_) && hwnd_) SetWindowTextW(hwnd_, title_.c_str());
   return CElementX::LoadAttributes(attributes);
 }
 
@@ -105,10 +115,11 @@ BOOL CWindowX::CreateNativeWindow() {
     wc.lpszClassName = kWindowClass;
     if (!RegisterClassExW(&wc)) return FALSE;
   }
-  const int w = width_ > 0 ? width_ : 400, h = height_ > 0 ? height_ : 300;
+  // created at the system default; WM_CREATE moves it to the placement
   g_creating = this;
-  HWND hwnd = CreateWindowExW(ExtendedStyle(), kWindowClass, title_.c_str(), WS_POPUP, 0, 0, w, h, nullptr, nullptr, instance,
-                              nullptr);
+  HWND hwnd = CreateWindowExW(ExtendedStyle(), kWindowClass, create_caption_ ? create_caption_ : title_.c_str(), WS_POPUP,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, create_parent_, nullptr,
+                              instance, nullptr);
   g_creating = nullptr;
   if (!hwnd) return FALSE;
   hwnd_ = hwnd;
@@ -118,8 +129,7 @@ BOOL CWindowX::CreateNativeWindow() {
 
 void CWindowX::DestroyNativeWindow() {
   if (!hwnd_) return;
-  for (auto& t : timers_) KillTimer(hwnd_, t.second);
-  timers_.clear();
+  KillWindowTimers(nullptr);
   DestroyWindow(hwnd_);
   hwnd_ = nullptr;
 }
@@ -135,6 +145,7 @@ LRESULT CALLBACK CWindowX::StaticWindowProc(HWND hwnd, UINT message, WPARAM wpar
   if (message == WM_NCDESTROY) {
     // the object outlives its native window
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->KillWindowTimers(nullptr);  // they died with the native window
     self->hwnd_ = nullptr;
     return DefWindowProcW(hwnd, message, wparam, lparam);
   }
@@ -153,20 +164,6 @@ LRESULT CWindowX::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
         delete record;
       }
       return r;
-    }
-    case WM_TIMER: {
-      for (auto& t : timers_) {
-        if (t.second != wparam) continue;
-        CPanelX* panel = t.first.panel;
-        const UINT_PTR id = t.first.id;
-        const int group = t.first.group;
-        panel->AddRef();  // the hook may remove the panel
-        if (group == 0) panel->OnWindowTimer(id);
-        else panel->OnWindowTimerAlt(id);
-        panel->Release();
-        return 0;
-      }
-      return DefWindowProcW(hwnd_, message, wparam, lparam);  // not ours: the application may own it
     }
     case WM_SIZE:
       if (content_) content_->OnResized();
@@ -196,14 +193,7 @@ void CWindowX::ForgetElement(CPanelX* element, bool subtree) {
     if (hwnd_ && GetCapture() == hwnd_) ::ReleaseCapture();
   }
   ForgetTimersOf(message_timer_, this, element, subtree);
-  for (auto it = timers_.begin(); it != timers_.end();) {
-    if (gone(it->first.panel)) {
-      if (hwnd_) KillTimer(hwnd_, it->second);
-      it = timers_.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  KillWindowTimers(gone);
 }
 
 int CWindowX::FocusElement(CPanelX* panel) {
@@ -235,24 +225,6 @@ int CWindowX::ReleaseCaptureOf(CPanelX* panel) {
   return 1;
 }
 
-int CWindowX::StartTimer(CPanelX* panel, UINT_PTR id, UINT interval, int group) {
-  if (!hwnd_ || !panel) return 0;
-  const TimerKey key{panel, id, group};
-  auto it = timers_.find(key);
-  const UINT_PTR native = it != timers_.end() ? it->second : next_timer_++;
-  if (!SetTimer(hwnd_, native, interval, nullptr)) return 0;
-  timers_[key] = native;
-  return 1;
-}
-
-int CWindowX::StopTimer(CPanelX* panel, UINT_PTR id, int group) {
-  auto it = timers_.find(TimerKey{panel, id, group});
-  if (it == timers_.end()) return 0;
-  if (hwnd_) KillTimer(hwnd_, it->second);
-  timers_.erase(it);
-  return 1;
-}
-
 void CWindowX::AddDirtyRect(const RECT& rect) {
   if (IsRectEmpty(&rect)) return;
   RECT u;
@@ -263,7 +235,7 @@ void CWindowX::AddDirtyRect(const RECT& rect) {
 
 void CWindowX::GetClientArea(RECT* rect) {
   if (hwnd_ && ::GetClientRect(hwnd_, rect)) return;
-  *rect = RECT{0, 0, width_ > 0 ? width_ : 0, height_ > 0 ? height_ : 0};
+  *rect = RECT{0, 0, std::max<LONG>(width(), 0), std::max<LONG>(height(), 0)};
 }
 
 // --- CLayeredWindowX -------------------------------------------------------------
