@@ -42,13 +42,15 @@ void CWindowX::Paint() {
   if (RenderBackBuffer(area)) {
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    const int w = area.right - area.left, h = area.bottom - area.top;
     bi.bmiHeader.biWidth = back_buffer_->width();
-    bi.bmiHeader.biHeight = -back_buffer_->height();  // top-down
+    // only the rows of the band, top-down, read from row 0: a source y into
+    // a top-down DIB is counted from the bottom by the system
+    bi.bmiHeader.biHeight = -h;
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
-    const int w = area.right - area.left, h = area.bottom - area.top;
-    StretchDIBits(dc, area.left, area.top, w, h, area.left, area.top, w, h, back_buffer_->pixels().data(), &bi,
-                  DIB_RGB_COLORS, SRCCOPY);
+    const uint32_t* band = back_buffer_->pixels().data() + static_cast<size_t>(area.top) * back_buffer_->width();
+    StretchDIBits(dc, area.left, area.top, w, h, area.left, 0, w, h, band, &bi, DIB_RGB_COLORS, SRCCOPY);
   }
   ClearDirtyRect();
   EndPaint(hwnd_, &ps);

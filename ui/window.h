@@ -70,6 +70,10 @@ class CWindowX : public CElementX {
   // Input, focus and timers (window_input.cpp).
   // Answers true when the message was taken; *result is then its answer.
   virtual bool DispatchInput(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result);
+  // The window's own handling of a message the tree left (destroy, close,
+  // erase, cursor, thread-timer ticks); true when handled. Map ids other
+  // than 0 belong to derived classes.
+  virtual bool OnWindowMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result, DWORD map_id);
   virtual int SetFocusedElement(CPanelX* element, bool on);
   virtual int MoveFocus(bool forward);
   virtual HRESULT SendToSubtree(CPanelX* root, UINT message, WPARAM wparam, LPARAM lparam, CPanelX* except);

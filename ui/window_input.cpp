@@ -134,41 +134,15 @@ bool CWindowX::DispatchInput(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
     else if (is_tab && message == WM_CHAR && handled) tab_down_handled_ = true;
     if (handled) return true;
     switch (message) {
-      case WM_DESTROY:
-        PostQuitMessage(0);  // the toolkit's window ends the message loop
-        return false;
-      case WM_CLOSE:
-        content->OnClosing();
-        DestroyWindow(hwnd_);
-        return true;
-      case WM_ERASEBKGND:
-        *result = 1;
-        return true;
-      case WM_SETCURSOR: {
-        POINT pt;
-        if (!GetCursorPos(&pt) || !ScreenToClient(hwnd_, &pt)) return false;
-        CPanelX* under = content->HitTest(pt.x, pt.y);
-        if (!under) {
-          *result = 1;
-          return true;
-        }
-        Hold hold_under(under);
-        int applied = 0;
-        under->ApplyCursor(&applied);
-        *result = applied ? 1 : 0;
-        return applied != 0;
-      }
-      case WM_THREAD_TIMER_TICK:
-        DispatchThreadTimer(static_cast<UINT>(wparam), reinterpret_cast<CPanelX*>(lparam));
-        break;
       case WM_SIZE:
       case WM_PAINT:
       case WM_CREATE:
       case WM_NCDESTROY:
-        return false;  // the window's own handling
+        return false;  // the window procedure's own steps
       default:
         break;
     }
+    if (OnWindowMessage(hwnd_, message, wparam, lparam, result, 0)) return true;
     content->HandleMessageLate(&handled, message, wparam, lparam, result, 1);
     if (handled) return true;
     if (is_tab) {
@@ -182,6 +156,42 @@ bool CWindowX::DispatchInput(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
     }
   }
   return false;
+}
+
+bool CWindowX::OnWindowMessage(HWND, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result, DWORD map_id) {
+  if (map_id != 0 || !content_) return false;
+  switch (message) {
+    case WM_DESTROY:
+      PostQuitMessage(0);  // the toolkit's window ends the message loop
+      *result = 0;
+      return true;
+    case WM_CLOSE: {
+      Hold hold(content_);
+      content_->OnClosing();
+      DestroyWindow(hwnd_);
+      *result = 0;
+      return true;
+    }
+    case WM_ERASEBKGND:
+      *result = 1;  // the back buffer covers everything
+      return true;
+    case WM_SETCURSOR: {
+      POINT pt;
+      if (!GetCursorPos(&pt) || !ScreenToClient(hwnd_, &pt)) return false;
+      CPanelX* under = content_->HitTest(pt.x, pt.y);
+      *result = 1;
+      if (!under) return true;  // nothing under the cursor: it stays as it is
+      Hold hold_under(under);
+      int applied = 0;
+      under->ApplyCursor(&applied);
+      return applied != 0;  // declined: the class cursor shows
+    }
+    case WM_THREAD_TIMER_TICK:
+      DispatchThreadTimer(static_cast<UINT>(wparam), reinterpret_cast<CPanelX*>(lparam));
+      return false;
+    default:
+      return false;
+  }
 }
 
 int CWindowX::SetFocusedElement(CPanelX* element, bool on) {
