@@ -297,6 +297,23 @@ TEST(WindowRemote, SendInputTabCyclesFocusShiftTabGoesBackEnterClicksDefaultMous
   EXPECT_TRUE(demo.WaitForPixel(kCheckBox, kBoxOverSelected)) << Hex(demo.Pixel(kCheckBox));
 }
 
+TEST(WindowRemote, ForgedPrivateMessagesFromAnotherProcessAreIgnored) {
+  DemoProcess demo;
+  ASSERT_TRUE(demo.WaitReady());
+  // an invocation request and a thread-timer tick with made-up pointers
+  DWORD_PTR answer = 99;
+  ASSERT_TRUE(SendMessageTimeoutW(demo.hwnd(), 0x17000, WM_LBUTTONUP, 0x12345678, SMTO_NORMAL, 5000, &answer));
+  EXPECT_EQ(answer, 0u);
+  PostMessageW(demo.hwnd(), 0x9000, 7, 0x12345678);
+  PostMessageW(demo.hwnd(), 0x9000, 7, 0);
+  demo.Sync();
+  EXPECT_EQ(WaitForSingleObject(demo.process(), 0), static_cast<DWORD>(WAIT_TIMEOUT));  // still running
+  EXPECT_EQ(demo.Count("event "), 0u);
+  // and the window still works
+  demo.PostClick(kApply);
+  EXPECT_TRUE(demo.WaitForLine("event Apply_OnClick Apply", 2000));
+}
+
 // Ticks of the repeat button's clicks, relative to the press, from the
 // times the demo stamped on its event lines.
 std::vector<long> RepeatTimes(const DemoProcess& demo, DWORD pressed_at) {

@@ -353,6 +353,37 @@ TEST(WindowPlacement, MarkupPlacesTheNativeWindowAndTitleIsTheCaption) {
   Pump(0);
 }
 
+TEST(WindowOperations, NamedOperationsReachTheTreeAndTheNativeWindow) {
+  const char markup[] = R"(<Window Width="120" Height="80"><Panel Name="Root"><Panel Name="Leaf" ID="7"/></Panel></Window>)";
+  CWindowX* w = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(markup, sizeof markup - 1, &w), S_OK);
+  RECT client;
+  ASSERT_TRUE(w->GetClientRect(&client));
+  EXPECT_EQ(client.right, 120);
+  EXPECT_EQ(client.bottom, 80);
+  CPanelX* found = nullptr;
+  ASSERT_TRUE(w->FindElementByName(L"Leaf", &found));
+  found->Release();
+  EXPECT_TRUE(w->FindElementById(7, &found));
+  found->Release();
+  EXPECT_FALSE(w->FindElementByName(L"Root", &found));  // descendants of the content only
+  // a deferred invalidation only collects the area
+  w->ClearDirtyRect();
+  EXPECT_EQ(w->InvalidateWindowRect(nullptr, false), 1);
+  EXPECT_EQ(w->dirty_rect().right, 120);
+  EXPECT_EQ(w->dirty_rect().bottom, 80);
+  LRESULT result = 0;
+  EXPECT_FALSE(w->OnWindowMessage(w->hwnd(), WM_ERASEBKGND, 0, 0, &result, 1));  // other maps are not ours
+  EXPECT_TRUE(w->OnWindowMessage(w->hwnd(), WM_ERASEBKGND, 0, 0, &result, 0));
+  EXPECT_EQ(result, 1);
+  w->DestroyNativeWindow();
+  RECT gone;
+  EXPECT_FALSE(w->GetWindowRect(&gone));
+  EXPECT_TRUE(IsRectEmpty(&gone));
+  w->Release();
+  Pump(0);
+}
+
 TEST(Window, NativeClassAndStylesAndCentring) {
   CWindowX* w = nullptr;
   ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(kSkin, sizeof kSkin - 1, &w), S_OK);
