@@ -88,6 +88,7 @@ HRESULT CWindowX::LoadAttributes(const CXmlAttributesX& attributes) {
 }
 
 HRESULT CWindowX::SetContent(CPanelX* content) {
+  if (content && content == content_) return S_OK;  // the same panel keeps its single reference
   if (!content || content->GetParent() || content->owner()) return E_FAIL;
   content->AddRef();
   if (content_) {

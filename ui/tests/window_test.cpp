@@ -367,6 +367,8 @@ TEST(WindowOperations, NamedOperationsReachTheTreeAndTheNativeWindow) {
   EXPECT_TRUE(w->FindElementById(7, &found));
   found->Release();
   EXPECT_FALSE(w->FindElementByName(L"Root", &found));  // descendants of the content only
+  EXPECT_EQ(w->SetContent(w->GetContent()), S_OK);  // setting the same content again changes nothing
+  EXPECT_EQ(w->GetContent()->owner(), w);
   // a deferred invalidation only collects the area
   w->ClearDirtyRect();
   EXPECT_EQ(w->InvalidateWindowRect(nullptr, false), 1);
