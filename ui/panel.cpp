@@ -332,19 +332,19 @@ int CPanelX::FindElementByName(const std::wstring& name, CPanelX** out) {
 
 int CPanelX::StartWindowTimer(UINT_PTR id, UINT interval) {
   CWindowX* host = GetHostWindow();
-  return host ? host->StartTimer(this, id, interval, 0) : 0;
+  return host ? host->SetWindowTimer(this, id, interval, 0) : 0;
 }
 int CPanelX::StartWindowTimerAlt(UINT_PTR id, UINT interval) {
   CWindowX* host = GetHostWindow();
-  return host ? host->StartTimer(this, id, interval, 1) : 0;
+  return host ? host->SetWindowTimer(this, id, interval, 1) : 0;
 }
 int CPanelX::StopWindowTimer(UINT_PTR id) {
   CWindowX* host = GetHostWindow();
-  return host ? host->StopTimer(this, id, 0) : 0;
+  return host ? host->KillWindowTimer(this, id, 0) : 0;
 }
 int CPanelX::StopWindowTimerAlt(UINT_PTR id) {
   CWindowX* host = GetHostWindow();
-  return host ? host->StopTimer(this, id, 1) : 0;
+  return host ? host->KillWindowTimer(this, id, 1) : 0;
 }
 
 void CPanelX::SetCustomCursor(HCURSOR cursor, bool owned) {

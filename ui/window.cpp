@@ -1,6 +1,7 @@
 // CWindowX (see window.h).
 #include "ui/window.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "ui/render.h"
@@ -41,13 +42,15 @@ void CWindowX::Paint() {
   if (RenderBackBuffer(area)) {
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    const int w = area.right - area.left, h = area.bottom - area.top;
     bi.bmiHeader.biWidth = back_buffer_->width();
-    bi.bmiHeader.biHeight = -back_buffer_->height();  // top-down
+    // only the rows of the band, top-down, read from row 0: a source y into
+    // a top-down DIB is counted from the bottom by the system
+    bi.bmiHeader.biHeight = -h;
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
-    const int w = area.right - area.left, h = area.bottom - area.top;
-    StretchDIBits(dc, area.left, area.top, w, h, area.left, area.top, w, h, back_buffer_->pixels().data(), &bi,
-                  DIB_RGB_COLORS, SRCCOPY);
+    const uint32_t* band = back_buffer_->pixels().data() + static_cast<size_t>(area.top) * back_buffer_->width();
+    StretchDIBits(dc, area.left, area.top, w, h, area.left, 0, w, h, band, &bi, DIB_RGB_COLORS, SRCCOPY);
   }
   ClearDirtyRect();
   EndPaint(hwnd_, &ps);
@@ -56,6 +59,7 @@ void CWindowX::Paint() {
 CWindowX::~CWindowX() {
   KillAllThreadTimers();  // before anything else: the worker only needs the HWND
   DestroyNativeWindow();
+  KillWindowTimers(nullptr);  // also when the native window went first
   DestroyMessageTimer(message_timer_);
   message_timer_ = nullptr;
   hovered_ = focused_ = capture_ = nullptr;
@@ -68,14 +72,23 @@ CWindowX::~CWindowX() {
 }
 
 HRESULT CWindowX::LoadAttributes(const CXmlAttributesX& attributes) {
-  attributes.GetInt(L"Width", &width_);
-  attributes.GetInt(L"Height", &height_);
-  attributes.GetText(L"Title", &title_);
+  // Left/Top move the rectangle, then Width/Height size it from its corner.
+  Numbers rect;
+  if (attributes.GetFourNumbers(L"Rect", &rect) && rect.set)
+    placement_ = RECT{rect.Int(0), rect.Int(1), rect.Int(2), rect.Int(3)};
+  int32_t v = 0;
+  if (attributes.GetInt(L"Left", &v)) OffsetRect(&placement_, v - placement_.left, 0);
+  if (attributes.GetInt(L"Top", &v)) OffsetRect(&placement_, 0, v - placement_.top);
+  if (attributes.GetInt(L"Width", &v)) placement_.right = placement_.left + v;
+  if (attributes.GetInt(L"Height", &v)) placement_.bottom = placement_.top + v;
   attributes.GetBool(L"ForceGdiplus", &force_gdiplus_);
+  // kept for creation; a live window shows it at once
+  if (attributes.GetText(L"Title", &title_) && hwnd_) SetWindowTextW(hwnd_, title_.c_str());
   return CElementX::LoadAttributes(attributes);
 }
 
 HRESULT CWindowX::SetContent(CPanelX* content) {
+  if (content && content == content_) return S_OK;  // the same panel keeps its single reference
   if (!content || content->GetParent() || content->owner()) return E_FAIL;
   content->AddRef();
   if (content_) {
@@ -105,10 +118,11 @@ BOOL CWindowX::CreateNativeWindow() {
     wc.lpszClassName = kWindowClass;
     if (!RegisterClassExW(&wc)) return FALSE;
   }
-  const int w = width_ > 0 ? width_ : 400, h = height_ > 0 ? height_ : 300;
+  // created at the system default; WM_CREATE moves it to the placement
   g_creating = this;
-  HWND hwnd = CreateWindowExW(ExtendedStyle(), kWindowClass, title_.c_str(), WS_POPUP, 0, 0, w, h, nullptr, nullptr, instance,
-                              nullptr);
+  HWND hwnd = CreateWindowExW(ExtendedStyle(), kWindowClass, create_caption_ ? create_caption_ : title_.c_str(), WS_POPUP,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, create_parent_, nullptr,
+                              instance, nullptr);
   g_creating = nullptr;
   if (!hwnd) return FALSE;
   hwnd_ = hwnd;
@@ -119,8 +133,7 @@ BOOL CWindowX::CreateNativeWindow() {
 
 void CWindowX::DestroyNativeWindow() {
   if (!hwnd_) return;
-  for (auto& t : timers_) KillTimer(hwnd_, t.second);
-  timers_.clear();
+  KillWindowTimers(nullptr);
   DestroyWindow(hwnd_);
   hwnd_ = nullptr;
 }
@@ -136,6 +149,7 @@ LRESULT CALLBACK CWindowX::StaticWindowProc(HWND hwnd, UINT message, WPARAM wpar
   if (message == WM_NCDESTROY) {
     // the object outlives its native window
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->KillWindowTimers(nullptr);  // they died with the native window
     self->hwnd_ = nullptr;
     return DefWindowProcW(hwnd, message, wparam, lparam);
   }
@@ -154,20 +168,6 @@ LRESULT CWindowX::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
         delete record;
       }
       return r;
-    }
-    case WM_TIMER: {
-      for (auto& t : timers_) {
-        if (t.second != wparam) continue;
-        CPanelX* panel = t.first.panel;
-        const UINT_PTR id = t.first.id;
-        const int group = t.first.group;
-        panel->AddRef();  // the hook may remove the panel
-        if (group == 0) panel->OnWindowTimer(id);
-        else panel->OnWindowTimerAlt(id);
-        panel->Release();
-        return 0;
-      }
-      return DefWindowProcW(hwnd_, message, wparam, lparam);  // not ours: the application may own it
     }
     case WM_SIZE:
       if (content_) content_->OnResized();
@@ -197,14 +197,7 @@ void CWindowX::ForgetElement(CPanelX* element, bool subtree) {
     if (hwnd_ && GetCapture() == hwnd_) ::ReleaseCapture();
   }
   ForgetTimersOf(message_timer_, this, element, subtree);
-  for (auto it = timers_.begin(); it != timers_.end();) {
-    if (gone(it->first.panel)) {
-      if (hwnd_) KillTimer(hwnd_, it->second);
-      it = timers_.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  KillWindowTimers(gone);
 }
 
 int CWindowX::FocusElement(CPanelX* panel) {
@@ -236,24 +229,6 @@ int CWindowX::ReleaseCaptureOf(CPanelX* panel) {
   return 1;
 }
 
-int CWindowX::StartTimer(CPanelX* panel, UINT_PTR id, UINT interval, int group) {
-  if (!hwnd_ || !panel) return 0;
-  const TimerKey key{panel, id, group};
-  auto it = timers_.find(key);
-  const UINT_PTR native = it != timers_.end() ? it->second : next_timer_++;
-  if (!SetTimer(hwnd_, native, interval, nullptr)) return 0;
-  timers_[key] = native;
-  return 1;
-}
-
-int CWindowX::StopTimer(CPanelX* panel, UINT_PTR id, int group) {
-  auto it = timers_.find(TimerKey{panel, id, group});
-  if (it == timers_.end()) return 0;
-  if (hwnd_) KillTimer(hwnd_, it->second);
-  timers_.erase(it);
-  return 1;
-}
-
 void CWindowX::AddDirtyRect(const RECT& rect) {
   if (IsRectEmpty(&rect)) return;
   RECT u;
@@ -264,7 +239,7 @@ void CWindowX::AddDirtyRect(const RECT& rect) {
 
 void CWindowX::GetClientArea(RECT* rect) {
   if (hwnd_ && ::GetClientRect(hwnd_, rect)) return;
-  *rect = RECT{0, 0, width_ > 0 ? width_ : 0, height_ > 0 ? height_ : 0};
+  *rect = RECT{0, 0, std::max<LONG>(width(), 0), std::max<LONG>(height(), 0)};
 }
 
 // --- CLayeredWindowX -------------------------------------------------------------

@@ -27,6 +27,8 @@ class CWindowX : public CElementX {
   CPanelX* GetContent() const { return content_; }
   // Creates the native window hidden; zero on failure.
   virtual BOOL CreateNativeWindow();
+  // The same with an owner window and a caption (null: the stored Title).
+  BOOL CreateNativeWindow(HWND parent, const wchar_t* caption);
   virtual void DestroyNativeWindow();
   HWND hwnd() const { return hwnd_; }
 
@@ -46,10 +48,20 @@ class CWindowX : public CElementX {
   int CaptureElement(CPanelX* panel);
   int ReleaseCaptureOf(CPanelX* panel);
 
-  // Window timers of group 0 and 1 for elements of the tree.
-  int StartTimer(CPanelX* panel, UINT_PTR id, UINT interval, int group);
-  int StopTimer(CPanelX* panel, UINT_PTR id, int group);
+  // Window timers of group 0 and 1 for elements of the tree. SetWindowTimer
+  // answers the native timer id (the smallest free one), 0 when the same
+  // timer already runs (its interval unchanged), E_INVALIDARG for a null
+  // element, id 0 or interval 0, E_FAIL when the system refuses it. The map
+  // holds a reference on the element until the timer is killed.
+  virtual int SetWindowTimer(CPanelX* element, UINT_PTR id, UINT interval, int group);
+  virtual int KillWindowTimer(CPanelX* element, UINT_PTR id, int group);
+  int StartTimer(CPanelX* panel, UINT_PTR id, UINT interval, int group) {
+    return SetWindowTimer(panel, id, interval, group);
+  }
+  int StopTimer(CPanelX* panel, UINT_PTR id, int group) { return KillWindowTimer(panel, id, group); }
   size_t TimerCount() const { return timers_.size(); }
+  // The native id of a running window timer, 0 when there is none.
+  UINT_PTR NativeTimerId(CPanelX* element, UINT_PTR id, int group) const;
 
   virtual void AddDirtyRect(const RECT& rect);
   const RECT& dirty_rect() const { return dirty_; }
@@ -58,6 +70,10 @@ class CWindowX : public CElementX {
   // Input, focus and timers (window_input.cpp).
   // Answers true when the message was taken; *result is then its answer.
   virtual bool DispatchInput(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result);
+  // The window's own handling of a message the tree left (destroy, close,
+  // erase, cursor, thread-timer ticks); true when handled. Map ids other
+  // than 0 belong to derived classes.
+  virtual bool OnWindowMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result, DWORD map_id);
   virtual int SetFocusedElement(CPanelX* element, bool on);
   virtual int MoveFocus(bool forward);
   virtual HRESULT SendToSubtree(CPanelX* root, UINT message, WPARAM wparam, LPARAM lparam, CPanelX* except);
@@ -73,8 +89,24 @@ class CWindowX : public CElementX {
   // True when element is this window's content or one of its descendants;
   // compares pointers only, never dereferences element.
   bool IsLiveElement(const CPanelX* element);
-  int32_t width() const { return width_; }
-  int32_t height() const { return height_; }
+  // The placement read from markup (screen coordinates), applied when the
+  // native window is created.
+  const RECT& placement() const { return placement_; }
+  int32_t width() const { return placement_.right - placement_.left; }
+  int32_t height() const { return placement_.bottom - placement_.top; }
+  const std::wstring& title() const { return title_; }
+  // Operations of the window under their interface names.
+  BOOL GetClientRect(RECT* rect);
+  BOOL GetWindowRect(RECT* rect);
+  // Unites rect (null: the client area) into the dirty rectangle; with now
+  // the native window is invalidated at once.
+  int InvalidateWindowRect(const RECT* rect, bool now);
+  CPanelX* GetFocusedElement() const { return focused_; }
+  int SetCaptureElement(CPanelX* element) { return CaptureElement(element); }
+  int ReleaseCaptureElement(CPanelX* element) { return ReleaseCaptureOf(element); }
+  void OnElementDestroyed(CPanelX* element) { ForgetElement(element, false); }
+  int FindElementById(int32_t id, CPanelX** out);
+  int FindElementByName(const std::wstring& name, CPanelX** out);
   // GDI+ even where Direct2D exists (skins with pictures or texts set it).
   bool force_gdiplus() const { return force_gdiplus_; }
 
@@ -89,28 +121,25 @@ class CWindowX : public CElementX {
 
  private:
   static LRESULT CALLBACK StaticWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-  struct TimerKey {
-    CPanelX* panel;
-    UINT_PTR id;
-    int group;
-    bool operator<(const TimerKey& o) const {
-      if (panel != o.panel) return panel < o.panel;
-      if (id != o.id) return id < o.id;
-      return group < o.group;
-    }
-  };
-
   CPanelX* content_ = nullptr;
   HWND hwnd_ = nullptr;
   CPanelX* hovered_ = nullptr;
   CPanelX* focused_ = nullptr;
   CPanelX* capture_ = nullptr;
-  std::map<TimerKey, UINT_PTR> timers_;  // -> native timer id
-  UINT_PTR next_timer_ = 1;
+  struct WindowTimer {
+    CPanelX* element;  // one reference
+    UINT_PTR id;
+    int group;
+  };
+  std::map<UINT_PTR, WindowTimer> timers_;  // native timer id -> entry
+  void KillWindowTimers(const std::function<bool(CPanelX*)>& match);
   RECT dirty_{};
-  int32_t width_ = 0;
-  int32_t height_ = 0;
+  RECT placement_{};
   std::wstring title_;
+  HWND create_parent_ = nullptr;
+  const wchar_t* create_caption_ = nullptr;
+  // WM_CREATE: the native window moves to the placement, the content is told.
+  void OnNativeCreate();
   bool force_gdiplus_ = false;
   // the back buffer: grows with the client area, repainted only where dirty
   std::unique_ptr<COffscreenBuffer> back_buffer_;

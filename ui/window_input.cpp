@@ -4,6 +4,7 @@
 // holds a local reference, because handlers may remove it from the tree.
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "ui/timers.h"
@@ -52,6 +53,10 @@ bool CWindowX::IsLiveElement(const CPanelX* element) {
 
 bool CWindowX::DispatchInput(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
   *result = 0;
+  if (message == WM_CREATE) {
+    OnNativeCreate();
+    return false;  // the window's own creation steps follow
+  }
   if (message == WM_INVOKE_ON_UI_THREAD) {
     // act only on records this process registered: a forged lParam is ignored
     if (!invoke_records::Contains(reinterpret_cast<const void*>(lparam))) return true;
@@ -74,12 +79,12 @@ bool CWindowX::DispatchInput(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
 
   int handled = 0;
   if (message == WM_TIMER) {
-    for (auto& t : timers_) {
-      if (t.second != wparam) continue;
-      CPanelX* element = t.first.panel;
-      const UINT_PTR id = t.first.id;
-      const int group = t.first.group;
-      Hold hold(element);
+    auto found = timers_.find(static_cast<UINT_PTR>(wparam));
+    if (found != timers_.end()) {
+      CPanelX* element = found->second.element;
+      const UINT_PTR id = found->second.id;
+      const int group = found->second.group;
+      Hold hold(element);  // the hook may kill its timer and drop the map's reference
       element->HandleMessage(&handled, WM_TIMER, id, lparam, result, 0);
       if (handled) return true;
       if ((group == 0 ? element->OnWindowTimer(id) : element->OnWindowTimerAlt(id)) != 0) return true;
@@ -129,41 +134,15 @@ bool CWindowX::DispatchInput(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
     else if (is_tab && message == WM_CHAR && handled) tab_down_handled_ = true;
     if (handled) return true;
     switch (message) {
-      case WM_DESTROY:
-        PostQuitMessage(0);  // the toolkit's window ends the message loop
-        return false;
-      case WM_CLOSE:
-        content->OnClosing();
-        DestroyWindow(hwnd_);
-        return true;
-      case WM_ERASEBKGND:
-        *result = 1;
-        return true;
-      case WM_SETCURSOR: {
-        POINT pt;
-        if (!GetCursorPos(&pt) || !ScreenToClient(hwnd_, &pt)) return false;
-        CPanelX* under = content->HitTest(pt.x, pt.y);
-        if (!under) {
-          *result = 1;
-          return true;
-        }
-        Hold hold_under(under);
-        int applied = 0;
-        under->ApplyCursor(&applied);
-        *result = applied ? 1 : 0;
-        return applied != 0;
-      }
-      case WM_THREAD_TIMER_TICK:
-        DispatchThreadTimer(static_cast<UINT>(wparam), reinterpret_cast<CPanelX*>(lparam));
-        break;
       case WM_SIZE:
       case WM_PAINT:
       case WM_CREATE:
       case WM_NCDESTROY:
-        return false;  // the window's own handling
+        return false;  // the window procedure's own steps
       default:
         break;
     }
+    if (OnWindowMessage(hwnd_, message, wparam, lparam, result, 0)) return true;
     content->HandleMessageLate(&handled, message, wparam, lparam, result, 1);
     if (handled) return true;
     if (is_tab) {
@@ -177,6 +156,42 @@ bool CWindowX::DispatchInput(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
     }
   }
   return false;
+}
+
+bool CWindowX::OnWindowMessage(HWND, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result, DWORD map_id) {
+  if (map_id != 0 || !content_) return false;
+  switch (message) {
+    case WM_DESTROY:
+      PostQuitMessage(0);  // the toolkit's window ends the message loop
+      *result = 0;
+      return true;
+    case WM_CLOSE: {
+      Hold hold(content_);
+      content_->OnClosing();
+      DestroyWindow(hwnd_);
+      *result = 0;
+      return true;
+    }
+    case WM_ERASEBKGND:
+      *result = 1;  // the back buffer covers everything
+      return true;
+    case WM_SETCURSOR: {
+      POINT pt;
+      if (!GetCursorPos(&pt) || !ScreenToClient(hwnd_, &pt)) return false;
+      CPanelX* under = content_->HitTest(pt.x, pt.y);
+      *result = 1;
+      if (!under) return true;  // nothing under the cursor: it stays as it is
+      Hold hold_under(under);
+      int applied = 0;
+      under->ApplyCursor(&applied);
+      return applied != 0;  // declined: the class cursor shows
+    }
+    case WM_THREAD_TIMER_TICK:
+      DispatchThreadTimer(static_cast<UINT>(wparam), reinterpret_cast<CPanelX*>(lparam));
+      return false;
+    default:
+      return false;
+  }
 }
 
 int CWindowX::SetFocusedElement(CPanelX* element, bool on) {
@@ -282,9 +297,9 @@ void CWindowX::CenterWindow() {
   if (!GetMonitorInfoW(MonitorFromWindow(owner ? owner : hwnd_, MONITOR_DEFAULTTONEAREST), &mi)) return;
   const RECT bounds = mi.rcWork;
   RECT area = bounds;
-  if (owner) GetWindowRect(owner, &area);
+  if (owner) ::GetWindowRect(owner, &area);
   RECT wr;
-  if (!GetWindowRect(hwnd_, &wr)) return;
+  if (!::GetWindowRect(hwnd_, &wr)) return;
   const LONG w = wr.right - wr.left, h = wr.bottom - wr.top;
   LONG left = (area.left + area.right) / 2 - w / 2;
   LONG top = (area.top + area.bottom) / 2 - h / 2;
@@ -293,6 +308,116 @@ void CWindowX::CenterWindow() {
   if (top + h > bounds.bottom) top = bounds.bottom - h;
   if (top < bounds.top) top = bounds.top;
   SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// --- creation and the window's operations ------------------------------------------
+
+BOOL CWindowX::CreateNativeWindow(HWND parent, const wchar_t* caption) {
+  create_parent_ = parent;
+  create_caption_ = caption;
+  const BOOL ok = CreateNativeWindow();
+  create_parent_ = nullptr;
+  create_caption_ = nullptr;
+  return ok;
+}
+
+void CWindowX::OnNativeCreate() {
+  MoveWindow(hwnd_, placement_.left, placement_.top, std::max<LONG>(width(), 0), std::max<LONG>(height(), 0), FALSE);
+  if (content_) {
+    Hold hold(content_);
+    content_->OnCreated();
+  }
+}
+
+BOOL CWindowX::GetClientRect(RECT* rect) {
+  if (!rect) return FALSE;
+  if (hwnd_ && ::GetClientRect(hwnd_, rect)) return TRUE;
+  SetRectEmpty(rect);
+  return FALSE;
+}
+
+BOOL CWindowX::GetWindowRect(RECT* rect) {
+  if (!rect) return FALSE;
+  if (hwnd_ && ::GetWindowRect(hwnd_, rect)) return TRUE;
+  SetRectEmpty(rect);
+  return FALSE;
+}
+
+int CWindowX::InvalidateWindowRect(const RECT* rect, bool now) {
+  RECT area;
+  if (rect) area = *rect;
+  else GetClientArea(&area);
+  if (now) {
+    AddDirtyRect(area);
+    return 1;
+  }
+  if (!IsRectEmpty(&area)) {
+    RECT united;
+    UnionRect(&united, &dirty_, &area);
+    dirty_ = united;
+  }
+  return 1;
+}
+
+int CWindowX::FindElementById(int32_t id, CPanelX** out) {
+  if (!out) return 0;
+  *out = nullptr;
+  return content_ ? content_->FindElementById(id, out) : 0;
+}
+
+int CWindowX::FindElementByName(const std::wstring& name, CPanelX** out) {
+  if (!out) return 0;
+  *out = nullptr;
+  return content_ ? content_->FindElementByName(name, out) : 0;
+}
+
+// --- window timers -------------------------------------------------------------------
+
+int CWindowX::SetWindowTimer(CPanelX* element, UINT_PTR id, UINT interval, int group) {
+  if (!element || id == 0 || interval == 0) return E_INVALIDARG;
+  if (!hwnd_) return E_FAIL;  // SetTimer without a window would make a thread timer nobody dispatches
+  // ascending native ids: the first gap (or count + 1) is the new id
+  UINT_PTR chosen = 1;
+  for (const auto& t : timers_) {
+    if (t.second.element == element && t.second.id == id && t.second.group == group) return 0;
+    if (t.first == chosen) ++chosen;
+  }
+  if (!SetTimer(hwnd_, chosen, interval, nullptr)) return E_FAIL;
+  element->AddRef();
+  timers_[chosen] = WindowTimer{element, id, group};
+  return static_cast<int>(chosen);
+}
+
+int CWindowX::KillWindowTimer(CPanelX* element, UINT_PTR id, int group) {
+  for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+    if (it->second.element != element || it->second.id != id || it->second.group != group) continue;
+    const BOOL killed = hwnd_ ? KillTimer(hwnd_, it->first) : FALSE;
+    timers_.erase(it);
+    element->Release();  // last: the release may run the element's destructor
+    return killed ? 1 : 0;
+  }
+  return 0;
+}
+
+void CWindowX::KillWindowTimers(const std::function<bool(CPanelX*)>& match) {
+  std::vector<CPanelX*> released;
+  for (auto it = timers_.begin(); it != timers_.end();) {
+    if (!match || match(it->second.element)) {
+      if (hwnd_) KillTimer(hwnd_, it->first);
+      released.push_back(it->second.element);
+      it = timers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  // released after the walk: a destructor may come back to this map
+  for (CPanelX* p : released) p->Release();
+}
+
+UINT_PTR CWindowX::NativeTimerId(CPanelX* element, UINT_PTR id, int group) const {
+  for (const auto& t : timers_)
+    if (t.second.element == element && t.second.id == id && t.second.group == group) return t.first;
+  return 0;
 }
 
 // --- the panel's host operations for these timers ------------------------------

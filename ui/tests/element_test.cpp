@@ -297,7 +297,7 @@ TEST(ElementModel, DestroyedElementsLoseTheirTimers) {
   ProbePanel* probe = NewProbe(&destroyed);
   content->InsertChild(probe, -1);
   ASSERT_EQ(probe->StartWindowTimer(1, 10), 1);
-  ASSERT_EQ(probe->StartWindowTimerAlt(1, 10), 1);
+  ASSERT_EQ(probe->StartWindowTimerAlt(1, 10), 2);  // the next native id
   EXPECT_EQ(window->TimerCount(), 2u);
   probe->Release();
   content->RemoveChildAt(0);

@@ -188,7 +188,7 @@ TEST(Render, Direct2DFillsTheSameRectangles) {
   EXPECT_TRUE(gdiplus == direct2d);  // opaque, axis-aligned fills: the same pixels
   window->Release();
   // pictures and texts end the pass on Direct2D
-  const char text[] = "<Window><Panel><Panel.Background><Text Text=\"x\"/></Panel.Background></Panel></Window>";
+  const char text[] = "<Window Width=\"20\" Height=\"20\"><Panel><Panel.Background><Text Text=\"x\"/></Panel.Background></Panel></Window>";
   ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(text, sizeof text - 1, &window), S_OK);
   EXPECT_EQ(RenderToPixelsDirect2D(window->GetContent(), 20, 20, &direct2d), E_FAIL);
   window->Release();

@@ -40,6 +40,18 @@ class TickPanel : public CPanelX {
   int message_ticks = 0;
 };
 
+// Holds one reference, like the creator of an element.
+template <typename T>
+struct Ref {
+  T* p;
+  Ref() : p(new T()) { p->AddRef(); }
+  ~Ref() { p->Release(); }
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+  T* operator->() const { return p; }
+  T* get() const { return p; }
+};
+
 void Pump(DWORD ms) {
   const DWORD start = GetTickCount();
   do {
@@ -206,6 +218,172 @@ TEST_F(WindowInput, ThreadAndMessageTimersTickAndStopWithTheirElement) {
   EXPECT_EQ(panel->thread_ticks, thread_before);
   EXPECT_EQ(panel->message_ticks, message_before);
   panel->Release();
+}
+
+class WindowTimerPanel : public CPanelX {
+ public:
+  int OnWindowTimer(UINT_PTR id) override {
+    ticks[0] += id == 5;
+    return 1;
+  }
+  int OnWindowTimerAlt(UINT_PTR id) override {
+    ticks[1] += id == 5;
+    return 1;
+  }
+  int ticks[2] = {0, 0};
+};
+
+// A window class of the application: its own message handling comes first.
+class AppWindow : public CWindowX {
+ public:
+  int app_timer_ticks = 0;
+
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override {
+    if (message == WM_TIMER && wparam == 123) ++app_timer_ticks;
+    return CWindowX::WindowProc(message, wparam, lparam);
+  }
+};
+
+int g_timer_proc_ticks = 0;
+void CALLBACK CountTimerProc(HWND, UINT, UINT_PTR id, DWORD) { g_timer_proc_ticks += id == 124; }
+
+TEST(WindowTimers, AnswersNativeIdsReusesGapsAndKeepsRunningTimers) {
+  Ref<CWindowX> window;
+  Ref<CPanelX> content;
+  Ref<WindowTimerPanel> a, b;
+  ASSERT_EQ(window->SetContent(content.get()), S_OK);
+  ASSERT_TRUE(window->CreateNativeWindow());
+  content->InsertChild(a.get(), -1);
+  content->InsertChild(b.get(), -1);
+  // bad input
+  EXPECT_EQ(window->SetWindowTimer(nullptr, 5, 10, 0), E_INVALIDARG);
+  EXPECT_EQ(window->SetWindowTimer(a.get(), 0, 10, 0), E_INVALIDARG);
+  EXPECT_EQ(window->SetWindowTimer(a.get(), 5, 0, 0), E_INVALIDARG);
+  EXPECT_EQ(window->TimerCount(), 0u);
+  // native ids count up from 1; the other group is another timer
+  EXPECT_EQ(a->StartWindowTimer(5, 20), 1);
+  EXPECT_EQ(a->StartWindowTimerAlt(5, 20), 2);
+  EXPECT_EQ(b->StartWindowTimer(5, 20), 3);
+  // a running timer is not restarted and keeps its native id
+  EXPECT_EQ(a->StartWindowTimer(5, 5000), 0);
+  EXPECT_EQ(window->NativeTimerId(a.get(), 5, 0), 1u);
+  EXPECT_EQ(window->TimerCount(), 3u);
+  // the smallest free id is reused
+  EXPECT_EQ(a->StopWindowTimer(5), 1);
+  EXPECT_EQ(a->StopWindowTimer(5), 0);
+  EXPECT_EQ(b->StartWindowTimerAlt(5, 20), 1);
+  EXPECT_EQ(b->StartWindowTimerAlt(6, 20), 4);
+  // ticks reach the group's hook with the element's id; the old interval of
+  // the duplicate (20 ms, not 5000 ms) keeps running
+  EXPECT_EQ(a->StartWindowTimer(5, 20), 5);
+  EXPECT_EQ(a->StartWindowTimer(5, 5000), 0);
+  Pump(300);
+  EXPECT_GE(a->ticks[0], 3);
+  EXPECT_GE(a->ticks[1], 3);
+  EXPECT_GE(b->ticks[0], 3);
+  EXPECT_GE(b->ticks[1], 3);
+  window->DestroyNativeWindow();
+  EXPECT_EQ(window->TimerCount(), 0u);
+  Pump(0);
+}
+
+TEST(WindowTimers, TimersOfTheApplicationReachIt) {
+  Ref<AppWindow> window;
+  Ref<CPanelX> content;
+  Ref<WindowTimerPanel> a;
+  ASSERT_EQ(window->SetContent(content.get()), S_OK);
+  ASSERT_TRUE(window->CreateNativeWindow());
+  content->InsertChild(a.get(), -1);
+  ASSERT_EQ(a->StartWindowTimer(5, 15), 1);
+  // the application's own timers: one handled in its window class, one
+  // with a timer procedure that the default processing calls
+  ASSERT_TRUE(SetTimer(window->hwnd(), 123, 15, nullptr));
+  ASSERT_TRUE(SetTimer(window->hwnd(), 124, 15, &CountTimerProc));
+  g_timer_proc_ticks = 0;
+  Pump(300);
+  EXPECT_GE(window->app_timer_ticks, 3);
+  EXPECT_GE(g_timer_proc_ticks, 3);
+  EXPECT_GE(a->ticks[0], 3);
+  KillTimer(window->hwnd(), 123);
+  KillTimer(window->hwnd(), 124);
+  window->DestroyNativeWindow();
+  Pump(0);
+}
+
+TEST(WindowPlacement, MarkupPlacesTheNativeWindowAndTitleIsTheCaption) {
+  struct Case {
+    const char* attributes;
+    RECT expected;
+  } cases[] = {
+      {R"(Rect="10,20,310,220")", {10, 20, 310, 220}},
+      {R"(Rect="10.7,20.2,310.9,220")", {10, 20, 310, 220}},
+      {R"(Rect="10,20,310,220" Left="100" Top="50")", {100, 50, 400, 250}},
+      {R"(Rect="10,20,310,220" Left="100" Top="50" Width="400" Height="300")", {100, 50, 500, 350}},
+      {R"(Width="400" Left="100" Height="300" Top="50")", {100, 50, 500, 350}},
+      {R"(Width="120" Height="80")", {0, 0, 120, 80}},
+      {"", {0, 0, 0, 0}},  // no size still creates
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.attributes);
+    const std::string markup = std::string("<Window ") + c.attributes + R"( Title="Demo"><Panel/></Window>)";
+    CWindowX* w = nullptr;
+    ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(markup.data(), markup.size(), &w), S_OK);
+    RECT r;
+    ASSERT_TRUE(w->GetWindowRect(&r));
+    EXPECT_EQ(r.left, c.expected.left);
+    EXPECT_EQ(r.top, c.expected.top);
+    EXPECT_EQ(r.right, c.expected.right);
+    EXPECT_EQ(r.bottom, c.expected.bottom);
+    wchar_t caption[32] = {};
+    GetWindowTextW(w->hwnd(), caption, 32);
+    EXPECT_STREQ(caption, L"Demo");
+    w->DestroyNativeWindow();
+    w->Release();
+  }
+  // a caption given at creation wins over the stored title
+  Ref<CWindowX> window;
+  Ref<CPanelX> content;
+  ASSERT_EQ(window->SetContent(content.get()), S_OK);
+  ASSERT_TRUE(window->CreateNativeWindow(nullptr, L"Varnak"));
+  wchar_t caption[32] = {};
+  GetWindowTextW(window->hwnd(), caption, 32);
+  EXPECT_STREQ(caption, L"Varnak");
+  window->DestroyNativeWindow();
+  Pump(0);
+}
+
+TEST(WindowOperations, NamedOperationsReachTheTreeAndTheNativeWindow) {
+  const char markup[] = R"(<Window Width="120" Height="80"><Panel Name="Root"><Panel Name="Leaf" ID="7"/></Panel></Window>)";
+  CWindowX* w = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(markup, sizeof markup - 1, &w), S_OK);
+  RECT client;
+  ASSERT_TRUE(w->GetClientRect(&client));
+  EXPECT_EQ(client.right, 120);
+  EXPECT_EQ(client.bottom, 80);
+  CPanelX* found = nullptr;
+  ASSERT_TRUE(w->FindElementByName(L"Leaf", &found));
+  found->Release();
+  EXPECT_TRUE(w->FindElementById(7, &found));
+  found->Release();
+  EXPECT_FALSE(w->FindElementByName(L"Root", &found));  // descendants of the content only
+  EXPECT_EQ(w->SetContent(w->GetContent()), S_OK);  // setting the same content again changes nothing
+  EXPECT_EQ(w->GetContent()->owner(), w);
+  // a deferred invalidation only collects the area
+  w->ClearDirtyRect();
+  EXPECT_EQ(w->InvalidateWindowRect(nullptr, false), 1);
+  EXPECT_EQ(w->dirty_rect().right, 120);
+  EXPECT_EQ(w->dirty_rect().bottom, 80);
+  LRESULT result = 0;
+  EXPECT_FALSE(w->OnWindowMessage(w->hwnd(), WM_ERASEBKGND, 0, 0, &result, 1));  // other maps are not ours
+  EXPECT_TRUE(w->OnWindowMessage(w->hwnd(), WM_ERASEBKGND, 0, 0, &result, 0));
+  EXPECT_EQ(result, 1);
+  w->DestroyNativeWindow();
+  RECT gone;
+  EXPECT_FALSE(w->GetWindowRect(&gone));
+  EXPECT_TRUE(IsRectEmpty(&gone));
+  w->Release();
+  Pump(0);
 }
 
 TEST(Window, NativeClassAndStylesAndCentring) {
