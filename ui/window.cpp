@@ -127,7 +127,6 @@ BOOL CWindowX::CreateNativeWindow() {
   if (!hwnd) return FALSE;
   hwnd_ = hwnd;
   if (content_) content_->InvalidateLayout(false);
-  if (content_) content_->OnCreated();  // the layout is known now: scroll positions from markup apply
   return TRUE;
 }
 
