@@ -1,5 +1,4 @@
-// A skin with every control, shared by the controls tests and the
-// demonstration program: standalone scroll bars (one with an empty range, one
+// A skin with every control for the controls tests: standalone scroll bars (one with an empty range, one
 // whose thumb is longer than its track), progress bars in both orientations,
 // two scroll containers, a text block, a button with a text, a check box and
 // a radio box. Each is placed by its margin in a top-left aligned panel of a
