@@ -208,6 +208,14 @@ class CLinearGradientBrushX : public CBrushX, public ILinearGradientBrushX {
   int CreatePropertyElement(const std::wstring& property, const std::wstring& tag, IElementX** value) override;
   HRESULT SetPropertyElement(const std::wstring& property, const std::wstring& tag, IElementX* value) override;
   void SetLine(float sx, float sy, float ex, float ey, uint32_t start, uint32_t end);
+  void GetLine(float* sx, float* sy, float* ex, float* ey) const {
+    *sx = sx_;
+    *sy = sy_;
+    *ex = ex_;
+    *ey = ey_;
+  }
+  void SetExtendMode(int32_t mode) { extend_mode_ = mode >= 0 && mode <= 2 ? mode : 0; }
+  void SetGamma(int32_t gamma) { gamma_ = gamma == 1 ? 1 : 0; }
   // The GDI+ line for a fill rectangle; false when its two points coincide,
   // which GDI+ refuses: such a brush draws nothing instead of failing.
   bool LinePoints(const RECT& rect, POINT* from, POINT* to) const;
@@ -216,6 +224,7 @@ class CLinearGradientBrushX : public CBrushX, public ILinearGradientBrushX {
   int32_t extend_mode() const { return extend_mode_; }
   int32_t gamma() const { return gamma_; }
   size_t StopCount() const { return stops_.size(); }
+  const CGradientStopX* Stop(size_t k) const { return stops_[k]; }
 
  private:
   float sx_ = 0, sy_ = 0, ex_ = 0, ey_ = 0;

@@ -31,7 +31,8 @@ bool CWindowX::RenderBackBuffer(const RECT& area) {
   RECT client;
   if (!hwnd_ || !content_ || IsRectEmpty(&area) || !::GetClientRect(hwnd_, &client)) return false;
   if (!back_buffer_) back_buffer_ = std::make_unique<COffscreenBuffer>();
-  return back_buffer_->Resize(client.right, client.bottom) && SUCCEEDED(back_buffer_->Paint(content_, &area));
+  return back_buffer_->Resize(client.right, client.bottom) &&
+         SUCCEEDED(back_buffer_->Paint(content_, &area, renderer_.get()));
 }
 
 void CWindowX::Paint() {
@@ -112,6 +113,8 @@ BOOL CWindowX::CreateNativeWindow() {
   g_creating = nullptr;
   if (!hwnd) return FALSE;
   hwnd_ = hwnd;
+  // Direct2D unless the skin forces GDI+ or Direct2D fails here
+  if (!renderer_) renderer_.reset(ChooseRenderer(force_gdiplus_), [](IRenderX* r) { SafeRelease(&r); });
   if (content_) content_->InvalidateLayout(false);
   return TRUE;
 }

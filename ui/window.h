@@ -15,6 +15,7 @@ namespace varnak::ui {
 
 class COffscreenBuffer;
 class CMessageTimerX;
+class IRenderX;
 
 class CWindowX : public CElementX {
  public:
@@ -77,6 +78,8 @@ class CWindowX : public CElementX {
   int32_t height() const { return height_; }
   // GDI+ even where Direct2D exists (skins with pictures or texts set it).
   bool force_gdiplus() const { return force_gdiplus_; }
+  // The back end chosen when the native window was made (null before).
+  IRenderX* renderer() const { return renderer_.get(); }
 
  protected:
   ~CWindowX() override;
@@ -114,6 +117,7 @@ class CWindowX : public CElementX {
   bool force_gdiplus_ = false;
   // the back buffer: grows with the client area, repainted only where dirty
   std::unique_ptr<COffscreenBuffer> back_buffer_;
+  std::shared_ptr<IRenderX> renderer_;  // released with the window
   void Paint();
   CMessageTimerX* message_timer_ = nullptr;
   bool tab_down_handled_ = false;  // the tree took the key-down or WM_CHAR of this Tab

@@ -194,6 +194,248 @@ TEST(Render, Direct2DFillsTheSameRectangles) {
   window->Release();
 }
 
+// Lays a skin out at width x height; the window is released by the caller.
+CWindowX* LoadAt(const char* skin, size_t size, int width, int height) {
+  CWindowX* window = nullptr;
+  if (CXmlParserX().LoadWindowFromBytes(skin, size, &window) != S_OK) return nullptr;
+  SetWindowPos(window->hwnd(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  window->GetContent()->InvalidateLayout(false);
+  return window;
+}
+
+TEST(Render, Direct2DGradientsUseTheirStopsAndExtendMode) {
+  if (!Direct2DAvailable()) GTEST_SKIP() << "no Direct2D here";
+  // only solid parts are compared: the clamped ends of a gradient, and
+  // gradients whose stops all have one colour
+  const char skin[] = R"(<Window Width="80" Height="10">
+   <StackPanel AlignmentMajor="Left">
+    <Panel Width="20"><Panel.Background>
+      <LinearGradientBrush PointStart="0.25,0" PointEnd="0.5,0" ColorStart="255,255,0,0" ColorEnd="255,0,0,255"/>
+    </Panel.Background></Panel>
+    <Panel Width="20"><Panel.Background>
+      <LinearGradientBrush PointEnd="1,0" ExtendMode="Wrap" Gamma="Gamma10">
+        <LinearGradientBrush.GradientStops>
+          <GradientStop OffsetF="0" Color="0,255,0"/><GradientStop OffsetF="1" Color="0,255,0"/>
+        </LinearGradientBrush.GradientStops></LinearGradientBrush>
+    </Panel.Background></Panel>
+    <Panel Width="20"><Panel.Background>
+      <LinearGradientBrush PointEnd="0,1" ColorStart="255,0,0" ColorEnd="255,0,0" ExtendMode="Mirror">
+        <LinearGradientBrush.GradientStops><GradientStop OffsetF="0.5" Color="0,0,255"/></LinearGradientBrush.GradientStops>
+      </LinearGradientBrush></Panel.Background></Panel>
+    <Panel Width="20" Background="0,0,0"/>
+   </StackPanel>
+  </Window>)";
+  CWindowX* window = LoadAt(skin, sizeof skin - 1, 80, 10);
+  ASSERT_NE(window, nullptr);
+  std::vector<uint32_t> px;
+  ASSERT_EQ(RenderToPixelsDirect2D(window->GetContent(), 80, 10, &px), S_OK);
+  auto at = [&](int x, int y) { return px[static_cast<size_t>(y) * 80 + x]; };
+  struct Probe {
+    int x, y;
+    uint32_t argb;
+  } probes[] = {
+      {0, 5, 0xFFFF0000},  {3, 5, 0xFFFF0000},   // before the start point: the start colour
+      {12, 5, 0xFF0000FF}, {19, 5, 0xFF0000FF},  // past the end point: the end colour
+      {20, 0, 0xFF00FF00}, {39, 9, 0xFF00FF00},  // two stops of one colour
+      {40, 0, 0xFF0000FF}, {59, 9, 0xFF0000FF},  // a single stop: its colour, not start and end
+      {60, 5, 0xFF000000},                       // and the pass went on
+  };
+  for (const Probe& p : probes) EXPECT_EQ(at(p.x, p.y), p.argb) << p.x << "," << p.y;
+  const uint32_t middle = at(7, 5);  // inside the gradient: a blend of both
+  EXPECT_NE(middle, 0xFFFF0000u);
+  EXPECT_NE(middle, 0xFF0000FFu);
+  EXPECT_EQ(middle >> 24, 0xFFu);
+
+  // the back buffer of a window gets the same pixels through its Direct2D renderer
+  IRenderX* renderer = nullptr;
+  ASSERT_EQ(CreateDirect2DRenderer(&renderer), S_OK);
+  COffscreenBuffer buffer;
+  ASSERT_TRUE(buffer.Resize(80, 10));
+  ASSERT_EQ(buffer.Paint(window->GetContent(), nullptr, renderer), S_OK);
+  for (const Probe& p : probes) EXPECT_EQ(buffer.pixels()[static_cast<size_t>(p.y) * 80 + p.x], p.argb) << p.x;
+  renderer->Release();
+  window->Release();
+}
+
+TEST(Render, Direct2DBackBuffersRepaintOnlyTheDirtyRectangle) {
+  if (!Direct2DAvailable()) GTEST_SKIP() << "no Direct2D here";
+  CWindowX* window = LoadAt(kSkin, sizeof kSkin - 1, 120, 80);
+  ASSERT_NE(window, nullptr);
+  IRenderX* renderer = nullptr;
+  ASSERT_EQ(CreateDirect2DRenderer(&renderer), S_OK);
+  COffscreenBuffer buffer;
+  ASSERT_TRUE(buffer.Resize(120, 80));
+  ASSERT_EQ(buffer.Paint(window->GetContent(), nullptr, renderer), S_OK);
+  std::vector<uint32_t> gdiplus;
+  ASSERT_EQ(RenderToPixels(window->GetContent(), 120, 80, &gdiplus), S_OK);
+  EXPECT_TRUE(buffer.pixels() == gdiplus);
+  CPanelX* root = window->GetContent();
+  root->GetChild(0)->SetBackgroundColor(0xFF101010);  // the top strip, not repainted
+  root->GetChild(1)->SetBackgroundColor(0xFF202020);  // the left strip
+  RECT left;
+  root->GetChild(1)->GetRect(&left, false);
+  ASSERT_EQ(buffer.Paint(root, &left, renderer), S_OK);
+  EXPECT_EQ(buffer.pixels()[0], 0xFFFF0000u);
+  EXPECT_EQ(buffer.pixels()[30 * 120 + 10], 0xFF202020u);
+  EXPECT_EQ(buffer.pixels()[30 * 120 + 50], 0xFF00FF00u);
+  // Direct2D draws premultiplied; the buffer keeps straight alpha like GDI+
+  const char glass[] = R"(<Window><Panel Background="128,32,32,32"/></Window>)";
+  CWindowX* half = LoadAt(glass, sizeof glass - 1, 10, 10);
+  ASSERT_NE(half, nullptr);
+  COffscreenBuffer tiny;
+  ASSERT_TRUE(tiny.Resize(10, 10));
+  ASSERT_EQ(tiny.Paint(half->GetContent(), nullptr, renderer), S_OK);
+  const uint32_t c = tiny.pixels()[55];
+  EXPECT_EQ(c >> 24, 0x80u);
+  for (int shift : {0, 8, 16}) EXPECT_NEAR(static_cast<int>((c >> shift) & 255), 0x20, 1) << shift;
+  half->Release();
+  // a text ends the pass on Direct2D: what follows it is not drawn
+  const char text[] = R"(<Window><StackPanel AlignmentMajor="Left">
+    <Panel Width="10" Background="255,0,0"/>
+    <Panel Width="10"><Panel.Background><Text Text="x"/></Panel.Background></Panel>
+    <Panel Width="10" Background="0,0,255"/></StackPanel></Window>)";
+  CWindowX* texts = LoadAt(text, sizeof text - 1, 30, 10);
+  ASSERT_NE(texts, nullptr);
+  COffscreenBuffer small;
+  ASSERT_TRUE(small.Resize(30, 10));
+  EXPECT_EQ(small.Paint(texts->GetContent(), nullptr, renderer), E_FAIL);
+  EXPECT_EQ(small.pixels()[5 * 30 + 5], 0xFFFF0000u);
+  EXPECT_EQ(small.pixels()[5 * 30 + 25], 0u);
+  texts->Release();
+  renderer->Release();
+  window->Release();
+}
+
+TEST(Render, WindowsUseDirect2DUnlessTheSkinForcesGdiplus) {
+  const char skin[] = R"(<Window Width="120" Height="80">
+   <DockPanel Background="255,255,255">
+    <Panel Height="20" DockPanel.Dock="Top" Background="255,0,0"/>
+    <Panel Width="30" DockPanel.Dock="Left" Background="0,0,255"/>
+    <Panel><Panel.Background><LinearGradientBrush PointEnd="0,1" ColorStart="0,255,0" ColorEnd="0,255,0"/>
+    </Panel.Background></Panel>
+   </DockPanel>
+  </Window>)";
+  CWindowX* window = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(kSkin, sizeof kSkin - 1, &window), S_OK);
+  ASSERT_NE(window->renderer(), nullptr);
+  EXPECT_EQ(window->renderer()->IsDirect2D(), 0);  // ForceGdiplus
+  window->Release();
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(skin, sizeof skin - 1, &window), S_OK);
+  ASSERT_NE(window->renderer(), nullptr);
+  EXPECT_EQ(window->renderer()->IsDirect2D(), Direct2DAvailable() ? 1 : 0);
+  HWND hwnd = window->hwnd();
+  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 120, 80, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  auto pump = [] {
+    for (int k = 0; k < 20; ++k) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      Sleep(10);
+    }
+  };
+  UpdateWindow(hwnd);
+  pump();
+  HDC dc = GetDC(hwnd);
+  EXPECT_EQ(GetPixel(dc, 5, 5), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 10, 40), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dc, 80, 50), RGB(0, 255, 0));  // the gradient of one colour
+  window->GetContent()->GetChild(1)->SetBackgroundColor(0xFF202020);
+  pump();
+  EXPECT_EQ(GetPixel(dc, 10, 40), RGB(0x20, 0x20, 0x20));
+  EXPECT_EQ(GetPixel(dc, 5, 5), RGB(255, 0, 0));
+  ReleaseDC(hwnd, dc);
+  window->Release();
+}
+
+TEST(Render, TargetsMadeFromDeviceContextsKeepToTheirBounds) {
+  struct Backend {
+    const char* name;
+    HRESULT (*make)(IRenderX**);
+  } backends[] = {{"GDI+", &CreateGdiplusRenderer}, {"Direct2D", &CreateDirect2DRenderer}};
+  for (const Backend& b : backends) {
+    IRenderX* renderer = nullptr;
+    if (b.make(&renderer) == E_NOTIMPL) continue;  // no Direct2D here
+    ASSERT_NE(renderer, nullptr) << b.name;
+    EXPECT_FALSE(renderer->HasTarget());
+    CSolidBrushX* brush = new CSolidBrushX();
+    brush->AddRef();
+    brush->SetColor(0xFFFF0000);
+    EXPECT_EQ(renderer->FillRect(RECT{0, 0, 4, 4}, static_cast<IGraphicX*>(brush), 0, 0), E_FAIL) << b.name;
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof bi.bmiHeader, 40, -40, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(dib, nullptr);
+    HGDIOBJ old = SelectObject(dc, dib);
+    ASSERT_EQ(renderer->CreateTargetFromDc(dc, RECT{10, 10, 30, 30}), S_OK) << b.name;
+    EXPECT_TRUE(renderer->HasTarget());
+    ASSERT_EQ(renderer->BeginDraw(), S_OK);
+    EXPECT_EQ(renderer->FillRect(RECT{0, 0, 40, 40}, static_cast<IGraphicX*>(brush), 0, 0), S_OK) << b.name;
+    EXPECT_EQ(renderer->FillRect(RECT{0, 0, 40, 40}, nullptr, 0, 0), E_INVALIDARG) << b.name;
+    EXPECT_EQ(renderer->EndDraw(), S_OK) << b.name;
+    renderer->SetTarget(nullptr);
+    GdiFlush();
+    const uint32_t* px = static_cast<const uint32_t*>(bits);
+    EXPECT_EQ(px[10 * 40 + 10] & 0xFFFFFF, 0xFF0000u) << b.name;  // device coordinates, inside the bounds
+    EXPECT_EQ(px[29 * 40 + 29] & 0xFFFFFF, 0xFF0000u) << b.name;
+    EXPECT_EQ(px[9 * 40 + 9], 0u) << b.name;  // outside them: untouched
+    EXPECT_EQ(px[30 * 40 + 20], 0u) << b.name;
+    EXPECT_EQ(px[20 * 40 + 30], 0u) << b.name;
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+
+    // a target drawing straight into a window
+    HWND hwnd = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(renderer->CreateTargetFromWindow(hwnd, SIZE{50, 50}), S_OK) << b.name;
+    EXPECT_TRUE(renderer->HasTarget()) << b.name;
+    EXPECT_EQ(renderer->CreateTargetFromWindow(nullptr, SIZE{50, 50}), E_INVALIDARG) << b.name;
+    renderer->SetTarget(nullptr);
+    DestroyWindow(hwnd);
+    brush->Release();
+    renderer->Release();
+  }
+}
+
+TEST(Render, StringsAreMeasuredWithGdiplusOnly) {
+  IRenderX* gdiplus = nullptr;
+  ASSERT_EQ(CreateGdiplusRenderer(&gdiplus), S_OK);
+  SIZE size;
+  EXPECT_EQ(gdiplus->MeasureString(&size, L"ab", L"DejaVu Sans", 20, 400, 0), E_FAIL);  // no target yet
+  std::vector<uint32_t> px(16, 0);
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  ASSERT_EQ(Gdiplus::DllExports::GdipCreateBitmapFromScan0(4, 4, 16, PixelFormat32bppARGB,
+                                                           reinterpret_cast<BYTE*>(px.data()), &bitmap),
+            Gdiplus::Ok);
+  Gdiplus::GpGraphics* graphics = nullptr;
+  ASSERT_EQ(Gdiplus::DllExports::GdipGetImageGraphicsContext(bitmap, &graphics), Gdiplus::Ok);
+  gdiplus->SetTarget(graphics);
+  SIZE one, two, bold, big;
+  ASSERT_EQ(gdiplus->MeasureString(&one, L"W", L"DejaVu Sans", 20, 400, 0), S_OK);
+  ASSERT_EQ(gdiplus->MeasureString(&two, L"WW", L"DejaVu Sans", 20, 400, 0), S_OK);
+  ASSERT_EQ(gdiplus->MeasureString(&bold, L"WW", L"No Such Family", 20, 700, 2), S_OK);  // GDI font mapping
+  ASSERT_EQ(gdiplus->MeasureString(&big, L"WW", L"DejaVu Sans", 40, 400, 0), S_OK);
+  EXPECT_GT(one.cx, 0);
+  EXPECT_GT(two.cx, one.cx);
+  EXPECT_GT(bold.cx, 0);
+  EXPECT_GT(big.cx, two.cx);
+  EXPECT_GT(big.cy, two.cy);
+  EXPECT_EQ(gdiplus->MeasureString(&size, L"", L"DejaVu Sans", 20, 400, 0), S_OK);
+  EXPECT_EQ(size.cx, 0);
+  EXPECT_EQ(gdiplus->MeasureString(&size, L"W", L"", 20, 400, 0), E_FAIL);
+  EXPECT_EQ(gdiplus->MeasureString(&size, L"W", L"DejaVu Sans", 0, 400, 0), E_FAIL);
+  gdiplus->SetTarget(nullptr);
+  gdiplus->Release();
+  Gdiplus::DllExports::GdipDeleteGraphics(graphics);
+  Gdiplus::DllExports::GdipDisposeImage(bitmap);
+  IRenderX* direct2d = nullptr;
+  if (CreateDirect2DRenderer(&direct2d) == S_OK) {
+    EXPECT_EQ(direct2d->MeasureString(&size, L"W", L"DejaVu Sans", 20, 400, 0), E_FAIL);
+    direct2d->Release();
+  }
+}
+
 TEST(Render, ControlBordersAndGridLines) {
   const char skin[] = R"(<Window Width="60" Height="20" ForceGdiplus="true">
    <StackPanel AlignmentMajor="Left">
