@@ -327,6 +327,7 @@ bool CImageX::LoadFromStream(IStream* stream) {
 }
 
 bool CImageX::LoadFromPath(const std::wstring& path) {
+  if (path.size() >= 4 && EqualsNoCase(path.substr(path.size() - 4), L".exe")) return LoadFromProgram(path);
   CStream stream;
   if (FAILED(GetResourceManager().OpenStream(path, stream))) {
     ClearImage();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 
 #include <windows.h>
 #include <objbase.h>
@@ -434,6 +436,154 @@ TEST(Render, StringsAreMeasuredWithGdiplusOnly) {
     EXPECT_EQ(direct2d->MeasureString(&size, L"W", L"DejaVu Sans", 20, 400, 0), E_FAIL);
     direct2d->Release();
   }
+}
+
+uint32_t PixelOf(CImageX* image, int x, int y) {
+  Gdiplus::ARGB c = 0;
+  Gdiplus::DllExports::GdipBitmapGetPixel(static_cast<Gdiplus::GpBitmap*>(image->native()), x, y, &c);
+  return c;
+}
+
+TEST(Render, ProgramIconsBecomePictures) {
+  const std::string folder = varnak::test::BinDir() + "\\ui_fixtures";
+  CImageX* image = new CImageX();
+  image->AddRef();
+  // the group with the smallest number (3: 16 x 16 red, its top-left quarter
+  // transparent), not the other one (7: 32 x 32 blue)
+  ASSERT_TRUE(image->LoadFromPath(test::Wide(folder + "\\ui_icon_fixture.exe")));
+  EXPECT_EQ(image->GetImageWidth(), 16);
+  EXPECT_EQ(image->GetImageHeight(), 16);
+  EXPECT_EQ(PixelOf(image, 12, 12), 0xFFFF0000u);
+  EXPECT_EQ(PixelOf(image, 2, 2) >> 24, 0u);
+  // a relative name is taken from the skin folder, whatever its case
+  ASSERT_EQ(GetResourceManager().OpenSource(test::Wide(folder), SOURCE_FOLDER, ""), S_OK);
+  ASSERT_TRUE(image->LoadFromPath(L"UI_ICON_FIXTURE.EXE"));
+  EXPECT_EQ(image->GetImageWidth(), 16);
+  // no such program, or a file that is no program: an empty image
+  varnak::test::TempFolder dir;
+  ASSERT_TRUE(test::WriteBytes(dir.File("fake.exe"), "MZ but nothing else"));
+  for (const std::string& path : {folder + "\\missing.exe", dir.File("fake.exe"), varnak::test::BinDir()}) {
+    EXPECT_FALSE(image->LoadFromPath(test::Wide(path + (path.back() == 'e' ? "" : "\\ui_tests.exe")))) << path;
+    EXPECT_EQ(image->GetImageWidth(), 0) << path;
+  }
+  image->Release();
+}
+
+TEST(Render, IconGroupsAreCheckedAgainstTheirSize) {
+  // header (reserved, type 1, count) and 14-byte entries ending in the icon id
+  const uint8_t one[] = {0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0, 0x68, 4, 0, 0, 9, 0};
+  std::vector<IconGroupEntry> entries;
+  ASSERT_TRUE(ParseIconGroup(one, sizeof one, &entries));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].id, 9);
+  EXPECT_EQ(entries[0].width, 16);
+  EXPECT_EQ(entries[0].bit_count, 32);
+  uint8_t two[sizeof one];
+  std::memcpy(two, one, sizeof one);
+  two[4] = 2;  // claims two entries, holds one
+  uint8_t none[6] = {0, 0, 1, 0, 0, 0};
+  uint8_t many[6] = {0, 0, 1, 0, 0x2C, 1};  // 300
+  struct Case {
+    const uint8_t* data;
+    size_t size;
+  } bad[] = {{two, sizeof two}, {none, sizeof none}, {many, sizeof many}, {one, 5}, {one, 19}, {nullptr, 20}};
+  for (const Case& c : bad) EXPECT_FALSE(ParseIconGroup(c.data, c.size, &entries)) << c.size;
+}
+
+// An 8 x 8 icon: the colour pixels (top row first) and a mask whose right
+// half is transparent.
+HICON MakeIcon(uint32_t left, uint32_t right) {
+  BITMAPINFO bi = {};
+  bi.bmiHeader = {sizeof bi.bmiHeader, 8, -8, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP colour = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  for (int k = 0; k < 64; ++k) static_cast<uint32_t*>(bits)[k] = k % 8 < 4 ? left : right;
+  const uint8_t rows[16] = {0x0F, 0, 0x0F, 0, 0x0F, 0, 0x0F, 0, 0x0F, 0, 0x0F, 0, 0x0F, 0, 0x0F, 0};
+  HBITMAP mask = CreateBitmap(8, 8, 1, 1, rows);
+  ICONINFO info = {TRUE, 0, 0, mask, colour};
+  HICON icon = CreateIconIndirect(&info);
+  DeleteObject(colour);
+  DeleteObject(mask);
+  return icon;
+}
+
+TEST(Render, IconsKeepTheirAlphaOrTakeItFromTheMask) {
+  ASSERT_TRUE(EnsureGdiplus());
+  struct Case {
+    const char* what;
+    uint32_t left, right;  // colour pixels
+    int size;              // 0: the icon's own
+    uint32_t opaque;       // expected on the left
+  } cases[] = {
+      {"alpha", 0xFF00FF00, 0x00000000, 0, 0xFF00FF00},
+      {"mask only", 0x00FF0000, 0x00000000, 0, 0xFFFF0000},
+      {"mask only, drawn larger", 0x00FF0000, 0x00000000, 16, 0xFFFF0000},
+  };
+  for (const Case& c : cases) {
+    HICON icon = MakeIcon(c.left, c.right);
+    ASSERT_NE(icon, nullptr);
+    CImageX* image = new CImageX();
+    image->AddRef();
+    ASSERT_TRUE(image->LoadFromIcon(icon, c.size, c.size)) << c.what;
+    const int side = c.size ? c.size : 8;
+    EXPECT_EQ(image->GetImageWidth(), side) << c.what;
+    EXPECT_EQ(image->GetImageHeight(), side) << c.what;
+    EXPECT_EQ(PixelOf(image, side / 4, side / 2), c.opaque) << c.what;
+    EXPECT_EQ(PixelOf(image, side * 3 / 4, side / 2) >> 24, 0u) << c.what;
+    image->Release();
+    DestroyIcon(icon);
+  }
+  // a half-transparent icon keeps its own alpha and its colour
+  HICON icon = MakeIcon(0x80FF0000, 0x00000000);
+  CImageX* image = new CImageX();
+  image->AddRef();
+  ASSERT_TRUE(image->LoadFromIcon(icon, 0, 0));
+  const uint32_t half = PixelOf(image, 2, 4);
+  EXPECT_EQ(half >> 24, 0x80u);
+  EXPECT_NEAR(static_cast<int>((half >> 16) & 255), 255, 2);
+  EXPECT_EQ(half & 0xFFFF, 0u);
+  DestroyIcon(icon);
+  EXPECT_FALSE(image->LoadFromIcon(nullptr, 0, 0));
+  EXPECT_EQ(image->GetImageWidth(), 0);
+  image->Release();
+}
+
+TEST(Render, MatrixOperationsComposeInTheirOrder) {
+  auto apply = [](const MatrixValues& m, float x, float y) {
+    return std::make_pair(x * m.m11 + y * m.m21 + m.dx, x * m.m12 + y * m.m22 + m.dy);
+  };
+  CMatrixX* m = new CMatrixX();
+  m->AddRef();
+  EXPECT_TRUE(m->IsIdentity());
+  m->Translate(0, 0, kMatrixAppend);
+  EXPECT_TRUE(m->IsIdentity());
+  struct Case {
+    const char* what;
+    std::function<void(CMatrixX*)> build;
+    float x, y, ex, ey;
+  } cases[] = {
+      {"translate then scale", [](CMatrixX* t) { t->Translate(10, 20, kMatrixAppend); t->Scale(2, 3, kMatrixAppend); },
+       1, 1, 22, 63},
+      {"scale prepended", [](CMatrixX* t) { t->Translate(10, 20, kMatrixAppend); t->Scale(2, 3, kMatrixPrepend); },
+       1, 1, 12, 23},
+      {"rotate about a point", [](CMatrixX* t) { t->RotateAt(90, 10, 10, kMatrixAppend); }, 20, 10, 10, 20},
+      {"rotate about the origin", [](CMatrixX* t) { t->Rotate(180, kMatrixPrepend); }, 3, 4, -3, -4},
+      {"multiply appended", [](CMatrixX* t) { t->Scale(2, 2, kMatrixAppend); t->Multiply(MatrixValues{1, 0, 0, 1, 5, 6}, kMatrixAppend); },
+       1, 1, 7, 8},
+      {"multiply prepended", [](CMatrixX* t) { t->Scale(2, 2, kMatrixAppend); t->Multiply(MatrixValues{1, 0, 0, 1, 5, 6}, kMatrixPrepend); },
+       1, 1, 12, 14},
+      {"set elements", [](CMatrixX* t) { t->SetElements(0, 1, 1, 0, 0, 0); }, 3, 4, 4, 3},
+  };
+  for (const Case& c : cases) {
+    m->SetElements(1, 0, 0, 1, 0, 0);
+    EXPECT_TRUE(m->IsIdentity());
+    c.build(m);
+    EXPECT_FALSE(m->IsIdentity()) << c.what;
+    const auto p = apply(m->GetElements(), c.x, c.y);
+    EXPECT_NEAR(p.first, c.ex, 1e-4) << c.what;
+    EXPECT_NEAR(p.second, c.ey, 1e-4) << c.what;
+  }
+  m->Release();
 }
 
 TEST(Render, ControlBordersAndGridLines) {
