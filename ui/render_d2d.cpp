@@ -94,9 +94,19 @@ class CDxRenderX : public IRenderX {
     ID2D1Brush* native = nullptr;
     HRESULT hr = MakeBrush(rect, brush, &native);
     if (hr != S_OK) return hr;
-    const D2D1_RECT_F r = RectOf(rect);
-    if (stroke == 0) target_->FillRectangle(&r, native);
-    else target_->DrawRectangle(&r, native, width, nullptr);
+    D2D1_RECT_F r = RectOf(rect);
+    if (stroke == 0) {
+      target_->FillRectangle(&r, native);
+    } else {
+      // GDI+ centres a pen on the middle of the pixels at integer
+      // coordinates, Direct2D on their edges: move outlines half a pixel so
+      // that both back ends draw the same border
+      r.left += 0.5f;
+      r.top += 0.5f;
+      r.right += 0.5f;
+      r.bottom += 0.5f;
+      target_->DrawRectangle(&r, native, width, nullptr);
+    }
     native->Release();
     return S_OK;
   }
@@ -193,6 +203,8 @@ class CDxRenderX : public IRenderX {
     if (target) target->AddRef();
     SafeRelease(&target_);
     target_ = target;
+    // aliased edges, as GDI+ draws by default
+    if (target_) target_->SetAntialiasMode(D2D1_ANTIALIAS_MODE_ALIASED);
   }
   // The native brush for a fill rectangle: S_FALSE for a brush kind this
   // back end does not draw (skipped, not fatal).

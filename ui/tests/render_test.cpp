@@ -11,6 +11,8 @@
 #include <gdiplus.h>
 
 #include "testsupport/winhost.h"
+#include "ui/globals.h"
+#include "ui/control_container.h"
 #include "ui/graphic.h"
 #include "ui/render.h"
 #include "ui/resource_manager.h"
@@ -610,6 +612,18 @@ TEST(Render, ControlBordersAndGridLines) {
   EXPECT_EQ(at(59, 5), 0xFF000000u);  // and at the right border
   EXPECT_EQ(at(45, 5), 0u);
   EXPECT_EQ(at(45, 19), 0xFF000000u);  // the row edge at the bottom
+  if (Direct2DAvailable()) {  // outlines and lines land on the same pixels
+    std::vector<uint32_t> direct2d;
+    ASSERT_EQ(RenderToPixelsDirect2D(window->GetContent(), 60, 20, &direct2d), S_OK);
+    EXPECT_TRUE(direct2d == px);
+    // an odd border width too
+    auto* control = dynamic_cast<CControlContainerX<CPanelX>*>(window->GetContent()->GetChild(0));
+    ASSERT_NE(control, nullptr);
+    control->SetBorderWidth(3);
+    ASSERT_EQ(RenderToPixels(window->GetContent(), 60, 20, &px), S_OK);
+    ASSERT_EQ(RenderToPixelsDirect2D(window->GetContent(), 60, 20, &direct2d), S_OK);
+    EXPECT_TRUE(direct2d == px);
+  }
   window->Release();
 }
 
