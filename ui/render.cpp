@@ -721,7 +721,12 @@ HRESULT COffscreenBuffer::Paint(CPanelX* content, const RECT* dirty, IRenderX* r
   if (!graphics_ || !content) return E_FAIL;
   RECT area = {0, 0, width_, height_};
   if (dirty && !IntersectRect(&area, &area, dirty)) return S_FALSE;
-  if (renderer && renderer->IsDirect2D()) return PaintDirect2D(content, area, renderer);
+  if (renderer && renderer->IsDirect2D()) {
+    bool drew = false;
+    const HRESULT hr = PaintDirect2D(content, area, renderer, &drew);
+    if (drew) return hr;
+    renderer = nullptr;  // Direct2D cannot draw here at all: GDI+ serves this paint
+  }
   DllExports::GdipSetClipRectI(graphics_, area.left, area.top, area.right - area.left, area.bottom - area.top,
                                CombineModeReplace);
   DllExports::GdipGraphicsClear(graphics_, 0);
@@ -740,7 +745,8 @@ HRESULT COffscreenBuffer::Paint(CPanelX* content, const RECT* dirty, IRenderX* r
 // Direct2D draws into a DIB of the buffer's size, its target bound over the
 // dirty rectangle only, so nothing else of the DIB changes; the rectangle is
 // then copied into the pixels with the alpha taken out of the colours.
-HRESULT COffscreenBuffer::PaintDirect2D(CPanelX* content, const RECT& area, IRenderX* renderer) {
+HRESULT COffscreenBuffer::PaintDirect2D(CPanelX* content, const RECT& area, IRenderX* renderer, bool* drew) {
+  *drew = false;
   if (!dib_dc_) {
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
@@ -765,7 +771,8 @@ HRESULT COffscreenBuffer::PaintDirect2D(CPanelX* content, const RECT& area, IRen
   renderer->Clear(0);
   hr = content->Render(renderer, &area);
   const HRESULT end = renderer->EndDraw();
-  if (SUCCEEDED(hr) && FAILED(end)) hr = end;
+  if (FAILED(end)) return end;  // nothing reached the DIB
+  *drew = true;
   GdiFlush();
   for (LONG y = area.top; y < area.bottom; ++y) {
     const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width_);

@@ -118,7 +118,9 @@ class COffscreenBuffer {
   // Clears dirty (or everything) to transparent and renders content there,
   // with GDI+, or with the given renderer when it is a Direct2D one (drawing
   // into a DIB over the dirty rectangle only; pixels() then gets the result
-  // with straight alpha, like the GDI+ path).
+  // with straight alpha, like the GDI+ path). Where Direct2D cannot draw at
+  // all (its target cannot be made or bound, or the device went away) this
+  // paint is made with GDI+ instead.
   HRESULT Paint(CPanelX* content, const RECT* dirty, IRenderX* renderer = nullptr);
   const std::vector<uint32_t>& pixels() const { return pixels_; }
   int width() const { return width_; }
@@ -126,7 +128,8 @@ class COffscreenBuffer {
 
  private:
   void Release();
-  HRESULT PaintDirect2D(CPanelX* content, const RECT& area, IRenderX* renderer);
+  // drew: false when Direct2D could not draw at all (no target, lost device)
+  HRESULT PaintDirect2D(CPanelX* content, const RECT& area, IRenderX* renderer, bool* drew);
   std::vector<uint32_t> pixels_;
   int width_ = 0, height_ = 0;
   Gdiplus::GpBitmap* bitmap_ = nullptr;

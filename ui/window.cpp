@@ -31,8 +31,11 @@ bool CWindowX::RenderBackBuffer(const RECT& area) {
   RECT client;
   if (!hwnd_ || !content_ || IsRectEmpty(&area) || !::GetClientRect(hwnd_, &client)) return false;
   if (!back_buffer_) back_buffer_ = std::make_unique<COffscreenBuffer>();
-  return back_buffer_->Resize(client.right, client.bottom) &&
-         SUCCEEDED(back_buffer_->Paint(content_, &area, renderer_.get()));
+  if (!back_buffer_->Resize(client.right, client.bottom)) return false;
+  // a failing drawable ends the pass, but what was drawn before it is shown
+  // (and the rest of the buffer still holds the last paint)
+  back_buffer_->Paint(content_, &area, renderer_.get());
+  return true;
 }
 
 void CWindowX::Paint() {

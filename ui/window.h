@@ -86,7 +86,8 @@ class CWindowX : public CElementX {
   virtual LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam);
   virtual DWORD ExtendedStyle() const { return WS_EX_APPWINDOW | WS_EX_WINDOWEDGE; }
   // Renders the dirty part of the tree into the back buffer (grown to the
-  // client area); false when there is nothing to show.
+  // client area); false when there is nothing to show. A failed render pass
+  // still shows what it drew before the failure.
   bool RenderBackBuffer(const RECT& area);
   COffscreenBuffer* back_buffer() const { return back_buffer_.get(); }
 

@@ -348,6 +348,22 @@ TEST(Render, WindowsUseDirect2DUnlessTheSkinForcesGdiplus) {
   EXPECT_EQ(GetPixel(dc, 5, 5), RGB(255, 0, 0));
   ReleaseDC(hwnd, dc);
   window->Release();
+  if (!Direct2DAvailable()) return;
+  // a text ends the pass there; the window still shows what came before it
+  const char text[] = R"(<Window Width="60" Height="20"><StackPanel AlignmentMajor="Left">
+    <Panel Width="20" Background="255,0,0"/>
+    <Panel Width="20"><Panel.Background><Text Text="x"/></Panel.Background></Panel>
+    <Panel Width="20" Background="0,0,255"/></StackPanel></Window>)";
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(text, sizeof text - 1, &window), S_OK);
+  hwnd = window->hwnd();
+  SetWindowPos(hwnd, HWND_TOPMOST, 300, 300, 60, 20, SWP_NOACTIVATE | SWP_SHOWWINDOW);  // where nothing red was
+  UpdateWindow(hwnd);
+  pump();
+  dc = GetDC(hwnd);
+  EXPECT_EQ(GetPixel(dc, 10, 10), RGB(255, 0, 0));
+  EXPECT_NE(GetPixel(dc, 50, 10), RGB(0, 0, 255));
+  ReleaseDC(hwnd, dc);
+  window->Release();
 }
 
 TEST(Render, TargetsMadeFromDeviceContextsKeepToTheirBounds) {
