@@ -118,6 +118,8 @@ class CImageX : public CGraphicX, public CAlignmentXY, public IImageX {
   // Draws the icon at width x height (its own size where 0) into a 32-bit
   // picture; icons without alpha get it from their mask.
   bool LoadFromIcon(HICON icon, int width, int height);
+  // A copy of a GDI bitmap (with its palette where it has one).
+  bool LoadFromBitmap(HBITMAP bitmap, HPALETTE palette);
   void ClearImage();
   int GetImageWidth() const;
   int GetImageHeight() const;

@@ -318,8 +318,20 @@ bool CImageX::LoadFromStream(IStream* stream) {
   if (!stream || !EnsureGdiplus()) return false;
   LARGE_INTEGER zero = {};
   stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+  GpBitmap* decoded = nullptr;
+  if (DllExports::GdipCreateBitmapFromStream(stream, &decoded) != Ok) return false;
+  // Streams of one resource are shared by every image loaded from it, and a
+  // decoder may read its stream again later: the picture is copied into a
+  // bitmap of its own at once, so no later seek of another image can move
+  // under it.
+  UINT w = 0, h = 0;
   GpBitmap* bitmap = nullptr;
-  if (DllExports::GdipCreateBitmapFromStream(stream, &bitmap) != Ok) return false;
+  DllExports::GdipGetImageWidth(decoded, &w);
+  DllExports::GdipGetImageHeight(decoded, &h);
+  const GpStatus copied = DllExports::GdipCloneBitmapAreaI(0, 0, static_cast<INT>(w), static_cast<INT>(h),
+                                                           PixelFormat32bppARGB, decoded, &bitmap);
+  DllExports::GdipDisposeImage(decoded);
+  if (copied != Ok || !bitmap) return false;
   stream->AddRef();
   stream_ = stream;
   bitmap_ = bitmap;

@@ -162,6 +162,15 @@ bool CImageX::LoadFromProgram(const std::wstring& path) {
   return loaded;
 }
 
+bool CImageX::LoadFromBitmap(HBITMAP bitmap, HPALETTE palette) {
+  ClearImage();
+  if (!bitmap || !EnsureGdiplus()) return false;
+  GpBitmap* made = nullptr;  // GDI+ copies the pixels: the caller keeps its bitmap
+  if (DllExports::GdipCreateBitmapFromHBITMAP(bitmap, palette, &made) != Ok || !made) return false;
+  bitmap_ = made;
+  return true;
+}
+
 // The icon is drawn onto transparent black, so that the colours of an icon
 // with alpha come out premultiplied and can be divided back exactly (a
 // coloured backdrop would tint its soft edges). An icon without alpha draws

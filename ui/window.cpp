@@ -110,14 +110,15 @@ BOOL CWindowX::CreateNativeWindow() {
     if (!RegisterClassExW(&wc)) return FALSE;
   }
   const int w = width_ > 0 ? width_ : 400, h = height_ > 0 ? height_ : 300;
+  // Direct2D unless the skin forces GDI+ or Direct2D fails here; chosen
+  // before the window exists, so that its first paint uses it
+  if (!renderer_) renderer_.reset(ChooseRenderer(force_gdiplus_), [](IRenderX* r) { SafeRelease(&r); });
   g_creating = this;
   HWND hwnd = CreateWindowExW(ExtendedStyle(), kWindowClass, title_.c_str(), WS_POPUP, 0, 0, w, h, nullptr, nullptr, instance,
                               nullptr);
   g_creating = nullptr;
   if (!hwnd) return FALSE;
   hwnd_ = hwnd;
-  // Direct2D unless the skin forces GDI+ or Direct2D fails here
-  if (!renderer_) renderer_.reset(ChooseRenderer(force_gdiplus_), [](IRenderX* r) { SafeRelease(&r); });
   if (content_) content_->InvalidateLayout(false);
   return TRUE;
 }

@@ -563,6 +563,24 @@ TEST(Render, IconsKeepTheirAlphaOrTakeItFromTheMask) {
   DestroyIcon(icon);
   EXPECT_FALSE(image->LoadFromIcon(nullptr, 0, 0));
   EXPECT_EQ(image->GetImageWidth(), 0);
+  // a GDI bitmap is copied: it may go away at once
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 6, 3);
+  HDC dc = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  RECT all = {0, 0, 6, 3};
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  ::FillRect(dc, &all, red);
+  SelectObject(dc, old);
+  DeleteObject(red);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  ASSERT_TRUE(image->LoadFromBitmap(bitmap, nullptr));
+  DeleteObject(bitmap);
+  EXPECT_EQ(image->GetImageWidth(), 6);
+  EXPECT_EQ(image->GetImageHeight(), 3);
+  EXPECT_EQ(PixelOf(image, 5, 2), 0xFFFF0000u);
+  EXPECT_FALSE(image->LoadFromBitmap(nullptr, nullptr));
   image->Release();
 }
 
