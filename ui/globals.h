@@ -35,6 +35,10 @@ class CGlobalsX {
   IUnknown* Direct2DFactory();  // ID2D1Factory
   IUnknown* DirectWriteFactory();  // IDWriteFactory
   IUnknown* ImagingFactory();  // IWICImagingFactory
+  // At exit, after every window and drawable is gone: shuts GDI+ down,
+  // releases the factories and ends COM where this registry started it
+  // (on that thread only). A later use starts everything again.
+  void ShutdownDrawing();
 
  private:
   CGlobalsX();
@@ -45,6 +49,7 @@ class CGlobalsX {
   IUnknown* direct2d_ = nullptr;
   IUnknown* direct_write_ = nullptr;
   IUnknown* imaging_ = nullptr;
+  DWORD com_thread_ = 0;  // the thread whose COM this registry started; 0 none
   CRITICAL_SECTION lock_;  // not std::mutex: its runtime needs routines XP lacks
   std::map<std::wstring, ElementFactory> classes_;
 };

@@ -39,6 +39,7 @@ D2D1_RENDER_TARGET_PROPERTIES TargetProperties() {
 class CDxRenderX : public IRenderX {
  public:
   ~CDxRenderX() override {
+    SafeRelease(&solid_);
     SafeRelease(&target_);
     SafeRelease(&dc_target_);
   }
@@ -180,6 +181,7 @@ class CDxRenderX : public IRenderX {
     const HRESULT hr = target_->EndDraw(nullptr, nullptr);
     if (hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET) && target_ == dc_target_) {
       // the device went away: the next paint makes a new target
+      SafeRelease(&solid_);
       SafeRelease(&target_);
       SafeRelease(&dc_target_);
     }
@@ -201,6 +203,7 @@ class CDxRenderX : public IRenderX {
     depth_ = 0;
     has_clip_ = false;
     if (target) target->AddRef();
+    if (target != target_) SafeRelease(&solid_);  // brushes belong to the target that made them
     SafeRelease(&target_);
     target_ = target;
     // aliased edges, as GDI+ draws by default
@@ -213,10 +216,16 @@ class CDxRenderX : public IRenderX {
     if (SUCCEEDED(brush->QueryInterface(IID_ISolidBrushX, reinterpret_cast<void**>(&solid)))) {
       const D2D1_COLOR_F c = ColorOf(solid->GetColor());
       solid->Release();
-      ID2D1SolidColorBrush* made = nullptr;
-      HRESULT hr = target_->CreateSolidColorBrush(&c, nullptr, &made);
-      *out = made;
-      return FAILED(hr) ? hr : S_OK;
+      // one solid brush per target, recoloured for each fill
+      if (!solid_) {
+        HRESULT hr = target_->CreateSolidColorBrush(&c, nullptr, &solid_);
+        if (FAILED(hr)) return hr;
+      } else {
+        solid_->SetColor(&c);
+      }
+      solid_->AddRef();
+      *out = solid_;
+      return S_OK;
     }
     if (auto* gradient = dynamic_cast<CLinearGradientBrushX*>(brush)) return MakeGradient(rect, gradient, out);
     return S_FALSE;
@@ -259,6 +268,7 @@ class CDxRenderX : public IRenderX {
   volatile LONG ref_ = 0;
   ID2D1RenderTarget* target_ = nullptr;
   ID2D1DCRenderTarget* dc_target_ = nullptr;  // kept and bound again per paint
+  ID2D1SolidColorBrush* solid_ = nullptr;     // of target_
   RECT bounds_{};
   int depth_ = 0;
   bool has_clip_ = false;

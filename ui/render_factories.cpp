@@ -1,7 +1,7 @@
 // The drawing factories of CGlobalsX (see globals.h): GDI+, and the three
-// factories of the Direct2D back end, each made once for the process. They
-// live as long as the process; the registry that holds them is never
-// destroyed, so no window can outlive its factory.
+// factories of the Direct2D back end, each made once for the process. The
+// registry that holds them is never destroyed, so no window can outlive
+// its factory; the program shuts them down itself at exit (ShutdownDrawing).
 #include "ui/globals.h"
 
 #include <gdiplus.h>
@@ -54,6 +54,7 @@ void CGlobalsX::MakeDirect2DFactories() {
     // already on this thread serves as well
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(com) && com != RPC_E_CHANGED_MODE) return false;
+    if (SUCCEEDED(com)) com_thread_ = GetCurrentThreadId();  // to be balanced at shutdown
     auto d2d = Export<D2D1CreateFactoryFn>(L"d2d1.dll", "D2D1CreateFactory");
     auto dwrite = Export<DWriteCreateFactoryFn>(L"dwrite.dll", "DWriteCreateFactory");
     void* made = nullptr;
@@ -74,6 +75,25 @@ void CGlobalsX::MakeDirect2DFactories() {
     imaging_ = imaging;
     return true;
   });
+}
+
+void CGlobalsX::ShutdownDrawing() {
+  if (InterlockedCompareExchange(&direct2d_state_, 1, 2) == 2 ||
+      InterlockedCompareExchange(&direct2d_state_, 1, 3) == 3) {
+    SafeRelease(&imaging_);
+    SafeRelease(&direct_write_);
+    SafeRelease(&direct2d_);
+    if (com_thread_ && com_thread_ == GetCurrentThreadId()) {
+      CoUninitialize();
+      com_thread_ = 0;
+    }
+    InterlockedExchange(&direct2d_state_, 0);
+  }
+  if (InterlockedCompareExchange(&gdiplus_state_, 1, 2) == 2) {
+    Gdiplus::GdiplusShutdown(gdiplus_token_);
+    gdiplus_token_ = 0;
+    InterlockedExchange(&gdiplus_state_, 0);
+  }
 }
 
 IUnknown* CGlobalsX::Direct2DFactory() {

@@ -622,6 +622,26 @@ TEST(Render, MatrixOperationsComposeInTheirOrder) {
   m->Release();
 }
 
+TEST(Render, DrawingFactoriesStartAgainAfterAShutdown) {
+  const bool direct2d = Direct2DAvailable();
+  ASSERT_TRUE(EnsureGdiplus());
+  CGlobalsX::Get().ShutdownDrawing();
+  CGlobalsX::Get().ShutdownDrawing();  // twice is harmless
+  CWindowX* window = LoadAt(kSkin, sizeof kSkin - 1, 120, 80);  // starts GDI+ again
+  ASSERT_NE(window, nullptr);
+  std::vector<uint32_t> px;
+  ASSERT_EQ(RenderToPixels(window->GetContent(), 120, 80, &px), S_OK);
+  EXPECT_EQ(px[0], 0xFFFF0000u);
+  EXPECT_EQ(Direct2DAvailable(), direct2d);
+  EXPECT_EQ(CGlobalsX::Get().DirectWriteFactory() != nullptr, direct2d);
+  EXPECT_EQ(CGlobalsX::Get().ImagingFactory() != nullptr, direct2d);
+  if (direct2d) {
+    ASSERT_EQ(RenderToPixelsDirect2D(window->GetContent(), 120, 80, &px), S_OK);
+    EXPECT_EQ(px[0], 0xFFFF0000u);
+  }
+  window->Release();
+}
+
 TEST(Render, ControlBordersAndGridLines) {
   const char skin[] = R"(<Window Width="60" Height="20" ForceGdiplus="true">
    <StackPanel AlignmentMajor="Left">
