@@ -43,15 +43,23 @@ void CWindowX::Paint() {
   HDC dc = BeginPaint(hwnd_, &ps);
   RECT area = ps.rcPaint;
   if (RenderBackBuffer(area)) {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = back_buffer_->width();
-    bi.bmiHeader.biHeight = -back_buffer_->height();  // top-down
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    const int w = area.right - area.left, h = area.bottom - area.top;
-    StretchDIBits(dc, area.left, area.top, w, h, area.left, area.top, w, h, back_buffer_->pixels().data(), &bi,
-                  DIB_RGB_COLORS, SRCCOPY);
+    // The source is the band of rows of the area, described as a DIB of its
+    // own and taken whole: where the source rectangle of a top-down DIB
+    // starts is read differently by different systems (from the top or the
+    // bottom), but a rectangle spanning all rows means the same to all.
+    RECT band;
+    RECT buffer = {0, 0, back_buffer_->width(), back_buffer_->height()};
+    if (IntersectRect(&band, &area, &buffer)) {
+      const int w = band.right - band.left, h = band.bottom - band.top;
+      BITMAPINFO bi = {};
+      bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+      bi.bmiHeader.biWidth = back_buffer_->width();
+      bi.bmiHeader.biHeight = -h;  // top-down
+      bi.bmiHeader.biPlanes = 1;
+      bi.bmiHeader.biBitCount = 32;
+      const uint32_t* rows = back_buffer_->pixels().data() + static_cast<size_t>(band.top) * back_buffer_->width();
+      StretchDIBits(dc, band.left, band.top, w, h, band.left, 0, w, h, rows, &bi, DIB_RGB_COLORS, SRCCOPY);
+    }
   }
   ClearDirtyRect();
   EndPaint(hwnd_, &ps);
