@@ -459,6 +459,10 @@ static GpFont* CreateGpFont(const FontSpec& spec) {
   HDC dc = GetDC(nullptr);
   DllExports::GdipCreateFontFromLogfontW(dc, &lf, &font);
   ReleaseDC(nullptr, dc);
+  if (!font && DllExports::GdipGetGenericFontFamilySansSerif(&family) == Ok) {  // the last resort
+    DllExports::GdipCreateFont(family, spec.size, style, UnitWorld, &font);
+    DllExports::GdipDeleteFontFamily(family);
+  }
   return font;
 }
 
@@ -518,8 +522,10 @@ HRESULT CGpRenderX::DrawText(CTextX* text, const RECT& r) {
       return DrawRuns(graphics_, text, runs, r, color);
     }
   }
+  // an empty family or a size <= 0 is a fault of the skin: the pass ends
+  // (any family that merely is not installed is mapped to one that is)
   GpFont* font = CreateGpFont(text->font());
-  if (!font) return S_FALSE;  // nothing to draw with; the pass goes on
+  if (!font) return E_FAIL;
   uint32_t color = 0xFF000000u;
   ISolidBrushX* solid = nullptr;
   if (text->foreground() &&

@@ -643,6 +643,22 @@ TEST(Render, DrawingFactoriesStartAgainAfterAShutdown) {
   window->Release();
 }
 
+TEST(Render, TextsWithoutFamilyOrSizeEndThePass) {
+  for (const char* font : {"FontSize=\"0\"", "FontFamily=\"\"", "FontSize=\"-3\""}) {
+    const std::string skin = std::string(R"(<Window Width="30" Height="10"><StackPanel AlignmentMajor="Left">
+      <Panel Width="10" Background="255,0,0"/>
+      <Panel Width="10"><Panel.Background><Text Text="x" )") + font + R"(/></Panel.Background></Panel>
+      <Panel Width="10" Background="0,0,255"/></StackPanel></Window>)";
+    CWindowX* window = LoadAt(skin.data(), skin.size(), 30, 10);
+    ASSERT_NE(window, nullptr) << font;
+    std::vector<uint32_t> px;
+    EXPECT_EQ(RenderToPixels(window->GetContent(), 30, 10, &px), E_FAIL) << font;
+    EXPECT_EQ(px[5 * 30 + 5], 0xFFFF0000u) << font;  // drawn before the text
+    EXPECT_EQ(px[5 * 30 + 25], 0u) << font;          // not after it
+    window->Release();
+  }
+}
+
 TEST(Render, ControlBordersAndGridLines) {
   const char skin[] = R"(<Window Width="60" Height="20" ForceGdiplus="true">
    <StackPanel AlignmentMajor="Left">
