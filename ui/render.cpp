@@ -45,6 +45,7 @@ void CGpRenderX::DropOwnTarget() {
 
 HRESULT CGpRenderX::SetTarget(void* target) {
   DropOwnTarget();
+  bounded_ = false;
   graphics_ = static_cast<GpGraphics*>(target);
   return S_OK;
 }
@@ -59,6 +60,8 @@ HRESULT CGpRenderX::CreateTargetFromDc(HDC dc, const RECT& bounds) {
                                CombineModeReplace);
   DropOwnTarget();
   graphics_ = own_ = made;
+  bounds_ = bounds;
+  bounded_ = true;
   return S_OK;
 }
 
@@ -69,6 +72,7 @@ HRESULT CGpRenderX::CreateTargetFromWindow(HWND window, SIZE size) {
   if (DllExports::GdipCreateFromHWND(window, &made) != Ok) return E_FAIL;
   DropOwnTarget();
   graphics_ = own_ = made;
+  bounded_ = false;
   return S_OK;
 }
 
@@ -102,9 +106,15 @@ STDMETHODIMP_(ULONG) CGpRenderX::Release() {
 
 HRESULT CGpRenderX::SetClip(const RECT* rect) {
   if (!graphics_) return E_FAIL;
-  if (!rect) return DllExports::GdipResetClip(graphics_) == Ok ? S_OK : E_FAIL;
-  return DllExports::GdipSetClipRectI(graphics_, rect->left, rect->top, rect->right - rect->left,
-                                      rect->bottom - rect->top, CombineModeReplace) == Ok
+  // a target made over part of a device context never draws outside it
+  if (!rect && !bounded_) return DllExports::GdipResetClip(graphics_) == Ok ? S_OK : E_FAIL;
+  RECT r = rect ? *rect : bounds_;
+  // an inverted rectangle (a child outside its parent) lets nothing through;
+  // GDI+ builds differ in whether they would normalise it instead
+  if (r.right <= r.left || r.bottom <= r.top || (bounded_ && !IntersectRect(&r, &r, &bounds_)))
+    r.right = r.left, r.bottom = r.top;
+  return DllExports::GdipSetClipRectI(graphics_, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                      CombineModeReplace) == Ok
              ? S_OK
              : E_FAIL;
 }

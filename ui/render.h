@@ -92,6 +92,8 @@ class CGpRenderX : public IRenderX {
   volatile LONG ref_ = 0;
   Gdiplus::GpGraphics* graphics_ = nullptr;
   Gdiplus::GpGraphics* own_ = nullptr;  // made by CreateTargetFrom*
+  RECT bounds_{};                       // of a target made from a device context
+  bool bounded_ = false;
 };
 
 // A new renderer with one reference: Direct2D (E_NOTIMPL where D2D1.DLL, the

@@ -71,7 +71,8 @@ class CDxRenderX : public IRenderX {
     }
     clip_ = *rect;
     has_clip_ = true;
-    const D2D1_RECT_F r = RectOf(*rect);
+    D2D1_RECT_F r = RectOf(*rect);
+    if (r.right <= r.left || r.bottom <= r.top) r.right = r.left, r.bottom = r.top;  // inverted: nothing through
     target_->PushAxisAlignedClip(&r, D2D1_ANTIALIAS_MODE_ALIASED);
     ++depth_;
     return S_OK;

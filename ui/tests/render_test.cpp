@@ -393,13 +393,24 @@ TEST(Render, TargetsMadeFromDeviceContextsKeepToTheirBounds) {
     ASSERT_EQ(renderer->BeginDraw(), S_OK);
     EXPECT_EQ(renderer->FillRect(RECT{0, 0, 40, 40}, static_cast<IGraphicX*>(brush), 0, 0), S_OK) << b.name;
     EXPECT_EQ(renderer->FillRect(RECT{0, 0, 40, 40}, nullptr, 0, 0), E_INVALIDARG) << b.name;
+    // inverted clips let nothing through
+    brush->SetColor(0xFF0000FF);
+    for (const RECT& inverted : {RECT{20, 12, 15, 28}, RECT{12, 20, 28, 15}, RECT{25, 25, 12, 12}}) {
+      ASSERT_EQ(renderer->SetClip(&inverted), S_OK) << b.name;
+      EXPECT_EQ(renderer->FillRect(RECT{0, 0, 40, 40}, static_cast<IGraphicX*>(brush), 0, 0), S_OK) << b.name;
+    }
+    ASSERT_EQ(renderer->SetClip(nullptr), S_OK);  // no clip: still only the bounds
+    brush->SetColor(0xFF00FF00);
+    EXPECT_EQ(renderer->FillRect(RECT{0, 0, 40, 20}, static_cast<IGraphicX*>(brush), 0, 0), S_OK) << b.name;
     EXPECT_EQ(renderer->EndDraw(), S_OK) << b.name;
     renderer->SetTarget(nullptr);
     GdiFlush();
     const uint32_t* px = static_cast<const uint32_t*>(bits);
-    EXPECT_EQ(px[10 * 40 + 10] & 0xFFFFFF, 0xFF0000u) << b.name;  // device coordinates, inside the bounds
+    EXPECT_EQ(px[10 * 40 + 10] & 0xFFFFFF, 0x00FF00u) << b.name;  // device coordinates, inside the bounds
     EXPECT_EQ(px[29 * 40 + 29] & 0xFFFFFF, 0xFF0000u) << b.name;
+    EXPECT_EQ(px[20 * 40 + 20] & 0xFFFFFF, 0xFF0000u) << b.name;  // not blue: the inverted clips held
     EXPECT_EQ(px[9 * 40 + 9], 0u) << b.name;  // outside them: untouched
+    EXPECT_EQ(px[5 * 40 + 20], 0u) << b.name;
     EXPECT_EQ(px[30 * 40 + 20], 0u) << b.name;
     EXPECT_EQ(px[20 * 40 + 30], 0u) << b.name;
     SelectObject(dc, old);
