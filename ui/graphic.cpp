@@ -220,6 +220,60 @@ HRESULT CMatrixX::LoadAttributes(const CXmlAttributesX& attributes) {
   return CElementX::LoadAttributes(attributes);
 }
 
+MatrixValues MultiplyMatrices(const MatrixValues& a, const MatrixValues& b) {
+  MatrixValues m;
+  m.m11 = a.m11 * b.m11 + a.m12 * b.m21;
+  m.m12 = a.m11 * b.m12 + a.m12 * b.m22;
+  m.m21 = a.m21 * b.m11 + a.m22 * b.m21;
+  m.m22 = a.m21 * b.m12 + a.m22 * b.m22;
+  m.dx = a.dx * b.m11 + a.dy * b.m21 + b.dx;
+  m.dy = a.dx * b.m12 + a.dy * b.m22 + b.dy;
+  return m;
+}
+
+void CMatrixX::Multiply(const MatrixValues& other, int order) {
+  values_ = order == kMatrixAppend ? MultiplyMatrices(values_, other) : MultiplyMatrices(other, values_);
+}
+
+void CMatrixX::Translate(float dx, float dy, int order) {
+  MatrixValues t;
+  t.dx = dx;
+  t.dy = dy;
+  Multiply(t, order);
+}
+
+void CMatrixX::Scale(float sx, float sy, int order) {
+  MatrixValues s;
+  s.m11 = sx;
+  s.m22 = sy;
+  Multiply(s, order);
+}
+
+void CMatrixX::Rotate(float degrees, int order) { RotateAt(degrees, 0, 0, order); }
+
+// the same transform as the markup's Rotation about CenterX, CenterY
+void CMatrixX::RotateAt(float degrees, float cx, float cy, int order) {
+  const double r = degrees * 3.14159265358979323846 / 180.0;
+  const double c = std::cos(r), s = std::sin(r);
+  MatrixValues m;
+  m.m11 = static_cast<float>(c);
+  m.m12 = static_cast<float>(s);
+  m.m21 = static_cast<float>(-s);
+  m.m22 = static_cast<float>(c);
+  m.dx = static_cast<float>(cx - cx * c + cy * s);
+  m.dy = static_cast<float>(cy - cx * s - cy * c);
+  Multiply(m, order);
+}
+
+bool CMatrixX::IsIdentity() {
+  const MatrixValues& v = values_;
+  return v.m11 == 1 && v.m12 == 0 && v.m21 == 0 && v.m22 == 1 && v.dx == 0 && v.dy == 0;
+}
+
+void CMatrixX::SetElements(float m11, float m12, float m21, float m22, float dx, float dy) {
+  values_ = MatrixValues{m11, m12, m21, m22, dx, dy};
+}
+
 bool CEventListenerX::AcceptTarget(CPanelX* target) {
   if (target_ && target_ != target) return false;
   target_ = target;

@@ -24,7 +24,24 @@ class ISolidBrushX : public IUnknown {
   virtual void SetColor(uint32_t argb) = 0;
   virtual uint32_t GetColor() = 0;
 };
-class IMatrixX : public IUnknown {};
+// A 2-D affine transform: points are rows, p' = p * M, as in GDI+. The
+// order of the operations: prepend (0) applies the new operation before
+// the transform, append (1) after it.
+enum MatrixOrder : int { kMatrixPrepend = 0, kMatrixAppend = 1 };
+class IMatrixX : public IUnknown {
+ public:
+  virtual void Translate(float dx, float dy, int order) = 0;
+  virtual void Scale(float sx, float sy, int order) = 0;
+  virtual void Rotate(float degrees, int order) = 0;
+  virtual void RotateAt(float degrees, float cx, float cy, int order) = 0;
+  virtual void Multiply(const MatrixValues& other, int order) = 0;
+  virtual bool IsIdentity() = 0;
+  virtual void SetElements(float m11, float m12, float m21, float m22, float dx, float dy) = 0;
+  virtual MatrixValues GetElements() = 0;
+};
+
+// a * b: a's operation first, then b's
+MatrixValues MultiplyMatrices(const MatrixValues& a, const MatrixValues& b);
 
 #define VARNAK_UI_FORWARD_IUNKNOWN()                                                          \
   STDMETHODIMP_(ULONG) AddRef() override { return CElementX::AddRef(); }                      \
@@ -92,9 +109,17 @@ class CImageX : public CGraphicX, public CAlignmentXY, public IImageX {
   VARNAK_UI_FORWARD_IUNKNOWN()
   HRESULT LoadAttributes(const CXmlAttributesX& attributes) override;
   HRESULT Draw(IRenderX* renderer, const RECT& rect, UINT flags) override;
-  // Opens the path through the resource manager; false leaves the image empty.
+  // Opens the path through the resource manager; false leaves the image
+  // empty. A path ending in ".exe" names a program whose icon is shown (the
+  // icon group with the smallest numeric identifier); a relative one is
+  // taken from the skin folder.
   bool LoadFromPath(const std::wstring& path);
   bool LoadFromStream(IStream* stream);
+  // Draws the icon at width x height (its own size where 0) into a 32-bit
+  // picture; icons without alpha get it from their mask.
+  bool LoadFromIcon(HICON icon, int width, int height);
+  // A copy of a GDI bitmap (with its palette where it has one).
+  bool LoadFromBitmap(HBITMAP bitmap, HPALETTE palette);
   void ClearImage();
   int GetImageWidth() const;
   int GetImageHeight() const;
@@ -106,6 +131,7 @@ class CImageX : public CGraphicX, public CAlignmentXY, public IImageX {
   const Numbers& split() const { return split_; }
 
  private:
+  bool LoadFromProgram(const std::wstring& path);
   void* bitmap_ = nullptr;  // GpBitmap
   IStream* stream_ = nullptr;
   int32_t stretch_ = 0;
@@ -114,6 +140,22 @@ class CImageX : public CGraphicX, public CAlignmentXY, public IImageX {
   Numbers clip_;
   Numbers split_;
 };
+
+// One image of an icon group resource.
+struct IconGroupEntry {
+  uint8_t width, height, colors, reserved;
+  uint16_t planes, bit_count;
+  uint32_t bytes;
+  uint16_t id;  // of its icon resource
+};
+// Reads an icon group resource; false when it is shorter than its count
+// says, names no image or more than 256 of them.
+bool ParseIconGroup(const uint8_t* data, size_t size, std::vector<IconGroupEntry>* entries);
+// Rebuilds an icon file in memory from the icon group with the smallest
+// numeric identifier of a module loaded as data. Each image's length comes
+// from its own icon resource, not from the group; false when there is no
+// such group or anything is missing or too large.
+bool IconFileFromModule(HMODULE module, std::vector<uint8_t>* file);
 
 class IImageBrushX : public IUnknown {};
 
@@ -209,6 +251,14 @@ class CLinearGradientBrushX : public CBrushX, public ILinearGradientBrushX {
   int CreatePropertyElement(const std::wstring& property, const std::wstring& tag, IElementX** value) override;
   HRESULT SetPropertyElement(const std::wstring& property, const std::wstring& tag, IElementX* value) override;
   void SetLine(float sx, float sy, float ex, float ey, uint32_t start, uint32_t end);
+  void GetLine(float* sx, float* sy, float* ex, float* ey) const {
+    *sx = sx_;
+    *sy = sy_;
+    *ex = ex_;
+    *ey = ey_;
+  }
+  void SetExtendMode(int32_t mode) { extend_mode_ = mode >= 0 && mode <= 2 ? mode : 0; }
+  void SetGamma(int32_t gamma) { gamma_ = gamma == 1 ? 1 : 0; }
   // The GDI+ line for a fill rectangle; false when its two points coincide,
   // which GDI+ refuses: such a brush draws nothing instead of failing.
   bool LinePoints(const RECT& rect, POINT* from, POINT* to) const;
@@ -217,6 +267,7 @@ class CLinearGradientBrushX : public CBrushX, public ILinearGradientBrushX {
   int32_t extend_mode() const { return extend_mode_; }
   int32_t gamma() const { return gamma_; }
   size_t StopCount() const { return stops_.size(); }
+  const CGradientStopX* Stop(size_t k) const { return stops_[k]; }
 
  private:
   float sx_ = 0, sy_ = 0, ex_ = 0, ey_ = 0;
@@ -231,6 +282,14 @@ class CMatrixX : public CElementX, public IMatrixX {
   VARNAK_UI_FORWARD_IUNKNOWN()
   HRESULT LoadAttributes(const CXmlAttributesX& attributes) override;
   const MatrixValues& values() const { return values_; }
+  void Translate(float dx, float dy, int order) override;
+  void Scale(float sx, float sy, int order) override;
+  void Rotate(float degrees, int order) override;
+  void RotateAt(float degrees, float cx, float cy, int order) override;
+  void Multiply(const MatrixValues& other, int order) override;
+  bool IsIdentity() override;
+  void SetElements(float m11, float m12, float m21, float m22, float dx, float dy) override;
+  MatrixValues GetElements() override { return values_; }
 
  private:
   MatrixValues values_;

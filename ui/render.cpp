@@ -23,16 +23,68 @@ const CLSID kPngEncoder = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 
 
 }  // namespace
 
-bool EnsureGdiplus() {
-  static volatile LONG state = 0;  // 0 not started, 1 starting, 2 started, 3 failed
-  if (InterlockedCompareExchange(&state, 1, 0) == 0) {
-    GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    const bool ok = GdiplusStartup(&token, &input, nullptr) == Ok;
-    InterlockedExchange(&state, ok ? 2 : 3);
-  }
-  while (state == 1) Sleep(0);
-  return state == 2;
+bool EnsureGdiplus() { return CGlobalsX::Get().StartGdiplus(); }
+
+HRESULT CreateGdiplusRenderer(IRenderX** renderer) {
+  *renderer = nullptr;
+  if (!EnsureGdiplus()) return E_FAIL;
+  IRenderX* made = new (std::nothrow) CGpRenderX();
+  if (!made) return E_OUTOFMEMORY;
+  made->AddRef();
+  *renderer = made;
+  return S_OK;
+}
+
+CGpRenderX::~CGpRenderX() { DropOwnTarget(); }
+
+void CGpRenderX::DropOwnTarget() {
+  if (own_) DllExports::GdipDeleteGraphics(own_);
+  if (graphics_ == own_) graphics_ = nullptr;
+  own_ = nullptr;
+}
+
+HRESULT CGpRenderX::SetTarget(void* target) {
+  DropOwnTarget();
+  bounded_ = false;
+  graphics_ = static_cast<GpGraphics*>(target);
+  return S_OK;
+}
+
+HRESULT CGpRenderX::CreateTargetFromDc(HDC dc, const RECT& bounds) {
+  if (!dc) return E_INVALIDARG;
+  if (bounds.right <= bounds.left || bounds.bottom <= bounds.top) return E_INVALIDARG;
+  if (!EnsureGdiplus()) return E_FAIL;
+  GpGraphics* made = nullptr;
+  if (DllExports::GdipCreateFromHDC(dc, &made) != Ok) return E_FAIL;
+  DllExports::GdipSetClipRectI(made, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                               CombineModeReplace);
+  DropOwnTarget();
+  graphics_ = own_ = made;
+  bounds_ = bounds;
+  bounded_ = true;
+  return S_OK;
+}
+
+HRESULT CGpRenderX::CreateTargetFromWindow(HWND window, SIZE size) {
+  if (!window || size.cx <= 0 || size.cy <= 0) return E_INVALIDARG;
+  if (!EnsureGdiplus()) return E_FAIL;
+  GpGraphics* made = nullptr;
+  if (DllExports::GdipCreateFromHWND(window, &made) != Ok) return E_FAIL;
+  DropOwnTarget();
+  graphics_ = own_ = made;
+  bounded_ = false;
+  return S_OK;
+}
+
+HRESULT CGpRenderX::EndDraw() {
+  if (!graphics_) return E_FAIL;
+  DllExports::GdipFlush(graphics_, FlushIntentionSync);
+  return S_OK;
+}
+
+HRESULT CGpRenderX::Clear(uint32_t argb) {
+  if (!graphics_) return E_FAIL;
+  return DllExports::GdipGraphicsClear(graphics_, argb) == Ok ? S_OK : E_FAIL;
 }
 
 STDMETHODIMP CGpRenderX::QueryInterface(REFIID riid, void** object) {
@@ -54,9 +106,15 @@ STDMETHODIMP_(ULONG) CGpRenderX::Release() {
 
 HRESULT CGpRenderX::SetClip(const RECT* rect) {
   if (!graphics_) return E_FAIL;
-  if (!rect) return DllExports::GdipResetClip(graphics_) == Ok ? S_OK : E_FAIL;
-  return DllExports::GdipSetClipRectI(graphics_, rect->left, rect->top, rect->right - rect->left,
-                                      rect->bottom - rect->top, CombineModeReplace) == Ok
+  // a target made over part of a device context never draws outside it
+  if (!rect && !bounded_) return DllExports::GdipResetClip(graphics_) == Ok ? S_OK : E_FAIL;
+  RECT r = rect ? *rect : bounds_;
+  // an inverted rectangle (a child outside its parent) lets nothing through;
+  // GDI+ builds differ in whether they would normalise it instead
+  if (r.right <= r.left || r.bottom <= r.top || (bounded_ && !IntersectRect(&r, &r, &bounds_)))
+    r.right = r.left, r.bottom = r.top;
+  return DllExports::GdipSetClipRectI(graphics_, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                      CombineModeReplace) == Ok
              ? S_OK
              : E_FAIL;
 }
@@ -110,7 +168,8 @@ static HRESULT MakeTexture(CImageBrushX* brush, const RECT& rect, GpTexture** te
 }
 
 HRESULT CGpRenderX::FillRect(const RECT& rect, IGraphicX* brush, int stroke, float width) {
-  if (!graphics_ || !brush) return E_FAIL;
+  if (!graphics_) return E_FAIL;
+  if (!brush) return E_INVALIDARG;
   GpBrush* fill = nullptr;
   ISolidBrushX* solid = nullptr;
   if (SUCCEEDED(brush->QueryInterface(IID_ISolidBrushX, reinterpret_cast<void**>(&solid)))) {
@@ -269,8 +328,20 @@ bool CImageX::LoadFromStream(IStream* stream) {
   if (!stream || !EnsureGdiplus()) return false;
   LARGE_INTEGER zero = {};
   stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+  GpBitmap* decoded = nullptr;
+  if (DllExports::GdipCreateBitmapFromStream(stream, &decoded) != Ok) return false;
+  // Streams of one resource are shared by every image loaded from it, and a
+  // decoder may read its stream again later: the picture is copied into a
+  // bitmap of its own at once, so no later seek of another image can move
+  // under it.
+  UINT w = 0, h = 0;
   GpBitmap* bitmap = nullptr;
-  if (DllExports::GdipCreateBitmapFromStream(stream, &bitmap) != Ok) return false;
+  DllExports::GdipGetImageWidth(decoded, &w);
+  DllExports::GdipGetImageHeight(decoded, &h);
+  const GpStatus copied = DllExports::GdipCloneBitmapAreaI(0, 0, static_cast<INT>(w), static_cast<INT>(h),
+                                                           PixelFormat32bppARGB, decoded, &bitmap);
+  DllExports::GdipDisposeImage(decoded);
+  if (copied != Ok || !bitmap) return false;
   stream->AddRef();
   stream_ = stream;
   bitmap_ = bitmap;
@@ -278,6 +349,7 @@ bool CImageX::LoadFromStream(IStream* stream) {
 }
 
 bool CImageX::LoadFromPath(const std::wstring& path) {
+  if (path.size() >= 4 && EqualsNoCase(path.substr(path.size() - 4), L".exe")) return LoadFromProgram(path);
   CStream stream;
   if (FAILED(GetResourceManager().OpenStream(path, stream))) {
     ClearImage();
@@ -397,6 +469,10 @@ static GpFont* CreateGpFont(const FontSpec& spec) {
   HDC dc = GetDC(nullptr);
   DllExports::GdipCreateFontFromLogfontW(dc, &lf, &font);
   ReleaseDC(nullptr, dc);
+  if (!font && DllExports::GdipGetGenericFontFamilySansSerif(&family) == Ok) {  // the last resort
+    DllExports::GdipCreateFont(family, spec.size, style, UnitWorld, &font);
+    DllExports::GdipDeleteFontFamily(family);
+  }
   return font;
 }
 
@@ -456,8 +532,10 @@ HRESULT CGpRenderX::DrawText(CTextX* text, const RECT& r) {
       return DrawRuns(graphics_, text, runs, r, color);
     }
   }
+  // an empty family or a size <= 0 is a fault of the skin: the pass ends
+  // (any family that merely is not installed is mapped to one that is)
   GpFont* font = CreateGpFont(text->font());
-  if (!font) return S_FALSE;  // nothing to draw with; the pass goes on
+  if (!font) return E_FAIL;
   uint32_t color = 0xFF000000u;
   ISolidBrushX* solid = nullptr;
   if (text->foreground() &&
@@ -496,7 +574,8 @@ HRESULT CGpRenderX::DrawText(CTextX* text, const RECT& r) {
 }
 
 HRESULT CGpRenderX::DrawLine(POINT from, POINT to, IGraphicX* brush, float width) {
-  if (!graphics_ || !brush) return E_FAIL;
+  if (!graphics_) return E_FAIL;
+  if (!brush) return E_INVALIDARG;
   ISolidBrushX* solid = nullptr;
   if (FAILED(brush->QueryInterface(IID_ISolidBrushX, reinterpret_cast<void**>(&solid)))) return S_FALSE;
   const ARGB color = solid->GetColor();
@@ -508,22 +587,42 @@ HRESULT CGpRenderX::DrawLine(POINT from, POINT to, IGraphicX* brush, float width
   return status == Ok ? S_OK : E_FAIL;
 }
 
-HRESULT CGpRenderX::MeasureText(SIZE* size, CTextX* text) {
+// A string's size in a font, unlimited layout, rounded up to whole pixels.
+static HRESULT MeasureWithFont(GpGraphics* graphics, const std::wstring& s, const FontSpec& spec, SIZE* size) {
   *size = SIZE{0, 0};
-  if (!graphics_ || !text) return E_FAIL;
-  if (text->text().empty()) return S_OK;
-  GpFont* font = CreateGpFont(text->font());
+  if (!graphics) return E_FAIL;
+  GpFont* font = CreateGpFont(spec);
   if (!font) return E_FAIL;
+  if (s.empty()) {
+    DllExports::GdipDeleteFont(font);
+    return S_OK;
+  }
   const RectF unlimited(0, 0, 65535.0f, 65535.0f);
   RectF box;
-  const GpStatus status = DllExports::GdipMeasureString(graphics_, text->text().c_str(),
-                                                        static_cast<INT>(text->text().size()), font, &unlimited,
-                                                        nullptr, &box, nullptr, nullptr);
+  const GpStatus status = DllExports::GdipMeasureString(graphics, s.c_str(), static_cast<INT>(s.size()), font,
+                                                        &unlimited, nullptr, &box, nullptr, nullptr);
   DllExports::GdipDeleteFont(font);
   if (status != Ok) return E_FAIL;
   size->cx = SaturateToInt(std::ceil(box.Width));
   size->cy = SaturateToInt(std::ceil(box.Height));
   return S_OK;
+}
+
+HRESULT CGpRenderX::MeasureText(SIZE* size, CTextX* text) {
+  *size = SIZE{0, 0};
+  if (!graphics_ || !text) return E_FAIL;
+  if (text->text().empty()) return S_OK;
+  return MeasureWithFont(graphics_, text->text(), text->font(), size);
+}
+
+HRESULT CGpRenderX::MeasureString(SIZE* size, const std::wstring& text, const std::wstring& family, float font_size,
+                                  int32_t weight, int32_t style) {
+  FontSpec spec;
+  spec.family = family;
+  spec.size = font_size;
+  spec.weight = weight;
+  spec.style = style;
+  return MeasureWithFont(graphics_, text, spec, size);
 }
 
 CTextX::CTextX() : font_(FontSpec::SystemDefault()) { SetForegroundColor(0xFF000000u); }
@@ -618,6 +717,15 @@ void COffscreenBuffer::Release() {
   if (bitmap_) DllExports::GdipDisposeImage(bitmap_);
   graphics_ = nullptr;
   bitmap_ = nullptr;
+  if (dib_dc_) {
+    SelectObject(dib_dc_, dib_old_);
+    DeleteDC(dib_dc_);
+  }
+  if (dib_) DeleteObject(dib_);
+  dib_dc_ = nullptr;
+  dib_ = nullptr;
+  dib_old_ = nullptr;
+  dib_bits_ = nullptr;
 }
 
 bool COffscreenBuffer::Resize(int width, int height) {
@@ -637,19 +745,78 @@ bool COffscreenBuffer::Resize(int width, int height) {
   return true;
 }
 
-HRESULT COffscreenBuffer::Paint(CPanelX* content, const RECT* dirty) {
+HRESULT COffscreenBuffer::Paint(CPanelX* content, const RECT* dirty, IRenderX* renderer) {
   if (!graphics_ || !content) return E_FAIL;
   RECT area = {0, 0, width_, height_};
   if (dirty && !IntersectRect(&area, &area, dirty)) return S_FALSE;
+  if (renderer && renderer->IsDirect2D()) {
+    bool drew = false;
+    const HRESULT hr = PaintDirect2D(content, area, renderer, &drew);
+    if (drew) return hr;
+    renderer = nullptr;  // Direct2D cannot draw here at all: GDI+ serves this paint
+  }
   DllExports::GdipSetClipRectI(graphics_, area.left, area.top, area.right - area.left, area.bottom - area.top,
                                CombineModeReplace);
   DllExports::GdipGraphicsClear(graphics_, 0);
-  CGpRenderX* renderer = new CGpRenderX();
-  renderer->AddRef();
-  renderer->SetTarget(graphics_);
-  HRESULT hr = content->Render(renderer, &area);
-  renderer->Release();
+  IRenderX* gdiplus = renderer;
+  if (gdiplus) gdiplus->AddRef();
+  else if (FAILED(CreateGdiplusRenderer(&gdiplus))) return E_FAIL;
+  void* previous = gdiplus->GetTarget();
+  gdiplus->SetTarget(graphics_);
+  HRESULT hr = content->Render(gdiplus, &area);
+  gdiplus->SetTarget(previous);
+  gdiplus->Release();
   DllExports::GdipFlush(graphics_, FlushIntentionSync);
+  return hr;
+}
+
+// Direct2D draws into a DIB of the buffer's size, its target bound over the
+// dirty rectangle only, so nothing else of the DIB changes; the rectangle is
+// then copied into the pixels with the alpha taken out of the colours.
+HRESULT COffscreenBuffer::PaintDirect2D(CPanelX* content, const RECT& area, IRenderX* renderer, bool* drew) {
+  *drew = false;
+  if (!dib_dc_) {
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width_;
+    bi.bmiHeader.biHeight = -height_;  // top-down
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    dib_dc_ = CreateCompatibleDC(nullptr);
+    dib_ = dib_dc_ ? CreateDIBSection(dib_dc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    if (!dib_) {
+      if (dib_dc_) DeleteDC(dib_dc_);
+      dib_dc_ = nullptr;
+      return E_OUTOFMEMORY;
+    }
+    dib_old_ = SelectObject(dib_dc_, dib_);
+    dib_bits_ = static_cast<uint32_t*>(bits);
+  }
+  HRESULT hr = renderer->CreateTargetFromDc(dib_dc_, area);
+  if (SUCCEEDED(hr)) hr = renderer->BeginDraw();
+  if (FAILED(hr)) return hr;
+  renderer->Clear(0);
+  hr = content->Render(renderer, &area);
+  const HRESULT end = renderer->EndDraw();
+  if (FAILED(end)) return end;  // nothing reached the DIB
+  *drew = true;
+  GdiFlush();
+  for (LONG y = area.top; y < area.bottom; ++y) {
+    const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width_);
+    for (LONG x = area.left; x < area.right; ++x) {
+      const uint32_t c = dib_bits_[row + static_cast<size_t>(x)];
+      const uint32_t a = c >> 24;
+      uint32_t straight = c;
+      if (a == 0) {
+        straight = 0;
+      } else if (a < 255) {
+        auto un = [a](uint32_t v) { return std::min<uint32_t>(255, (v * 255 + a / 2) / a); };
+        straight = a << 24 | un((c >> 16) & 255) << 16 | un((c >> 8) & 255) << 8 | un(c & 255);
+      }
+      pixels_[row + static_cast<size_t>(x)] = straight;
+    }
+  }
   return hr;
 }
 

@@ -1,7 +1,7 @@
 // Drawing: the renderer interface IRenderX with its GDI+ back end
-// CGpRenderX, the GDI+ start-up the drawing factories need, and rendering a
-// panel tree into an off-screen 32-bit bitmap (for tests, benchmarks and
-// skintool). Solid fills and outlines of rectangles so far.
+// CGpRenderX and its Direct2D back end (render_d2d.cpp), the back buffer a
+// window paints from, and rendering a panel tree into an off-screen 32-bit
+// bitmap (for tests, benchmarks and skintool).
 #ifndef VARNAK_UI_RENDER_H
 #define VARNAK_UI_RENDER_H
 
@@ -36,12 +36,35 @@ class IRenderX : public IUnknown {
   virtual HRESULT DrawLine(POINT from, POINT to, IGraphicX* brush, float width) = 0;
   // The plain text with the text's font, unlimited layout.
   virtual HRESULT MeasureText(SIZE* size, class CTextX* text) = 0;
+  // A string in a font of that family, size (world units), weight and
+  // style (0 normal, 2 italic), unlimited layout; GDI+ only.
+  virtual HRESULT MeasureString(SIZE* size, const std::wstring& text, const std::wstring& family, float font_size,
+                                int32_t weight, int32_t style) = 0;
+  // Makes a drawing surface on the device context over bounds and attaches
+  // it; drawing coordinates stay those of the device context and nothing
+  // outside bounds is touched. GDI+: graphics on the DC, clipped to bounds;
+  // Direct2D: its DC render target (B8G8R8A8, premultiplied alpha, made once
+  // and bound again on every call).
+  virtual HRESULT CreateTargetFromDc(HDC dc, const RECT& bounds) = 0;
+  // A surface drawing straight into the window's client area.
+  virtual HRESULT CreateTargetFromWindow(HWND window, SIZE size) = 0;
+  // Attaches a surface made elsewhere (GDI+ graphics or a Direct2D render
+  // target; the renderer does not delete it); null detaches.
+  virtual HRESULT SetTarget(void* target) = 0;
+  virtual void* GetTarget() = 0;
+  // Brackets a pass: Direct2D begins and ends drawing (ending reports the
+  // target's error), GDI+ flushes at the end.
+  virtual HRESULT BeginDraw() = 0;
+  virtual HRESULT EndDraw() = 0;
+  // Clears what the current clip lets through to one colour.
+  virtual HRESULT Clear(uint32_t argb) = 0;
   virtual ~IRenderX() = default;
 };
 
 class CGpRenderX : public IRenderX {
  public:
   CGpRenderX() = default;
+  ~CGpRenderX() override;
   STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
   STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&ref_)); }
   STDMETHODIMP_(ULONG) Release() override;
@@ -54,14 +77,32 @@ class CGpRenderX : public IRenderX {
   HRESULT DrawText(CTextX* text, const RECT& rect) override;
   HRESULT DrawLine(POINT from, POINT to, IGraphicX* brush, float width) override;
   HRESULT MeasureText(SIZE* size, CTextX* text) override;
-  // Attaches GDI+ graphics (not owned).
-  void SetTarget(Gdiplus::GpGraphics* graphics) { graphics_ = graphics; }
-  Gdiplus::GpGraphics* GetTarget() const { return graphics_; }
+  HRESULT MeasureString(SIZE* size, const std::wstring& text, const std::wstring& family, float font_size,
+                        int32_t weight, int32_t style) override;
+  HRESULT CreateTargetFromDc(HDC dc, const RECT& bounds) override;
+  HRESULT CreateTargetFromWindow(HWND window, SIZE size) override;
+  HRESULT SetTarget(void* target) override;
+  void* GetTarget() override { return graphics_; }
+  HRESULT BeginDraw() override { return graphics_ ? S_OK : E_FAIL; }
+  HRESULT EndDraw() override;
+  HRESULT Clear(uint32_t argb) override;
 
  private:
+  void DropOwnTarget();
   volatile LONG ref_ = 0;
   Gdiplus::GpGraphics* graphics_ = nullptr;
+  Gdiplus::GpGraphics* own_ = nullptr;  // made by CreateTargetFrom*
+  RECT bounds_{};                       // of a target made from a device context
+  bool bounded_ = false;
 };
+
+// A new renderer with one reference: Direct2D (E_NOTIMPL where D2D1.DLL, the
+// DirectWrite or the imaging factory is missing) or GDI+.
+HRESULT CreateDirect2DRenderer(IRenderX** renderer);
+HRESULT CreateGdiplusRenderer(IRenderX** renderer);
+// The back end a window uses: Direct2D when it is there and the skin does
+// not force GDI+, else (or when Direct2D fails) GDI+; null only when neither works.
+IRenderX* ChooseRenderer(bool force_gdiplus);
 
 // Starts GDI+ once for the process (on first use, not at static initialisation).
 bool EnsureGdiplus();
@@ -76,18 +117,30 @@ class COffscreenBuffer {
   ~COffscreenBuffer();
   // Grows to at least width x height (never shrinks); false on failure.
   bool Resize(int width, int height);
-  // Clears dirty (or everything) to transparent and renders content there.
-  HRESULT Paint(CPanelX* content, const RECT* dirty);
+  // Clears dirty (or everything) to transparent and renders content there,
+  // with GDI+, or with the given renderer when it is a Direct2D one (drawing
+  // into a DIB over the dirty rectangle only; pixels() then gets the result
+  // with straight alpha, like the GDI+ path). Where Direct2D cannot draw at
+  // all (its target cannot be made or bound, or the device went away) this
+  // paint is made with GDI+ instead.
+  HRESULT Paint(CPanelX* content, const RECT* dirty, IRenderX* renderer = nullptr);
   const std::vector<uint32_t>& pixels() const { return pixels_; }
   int width() const { return width_; }
   int height() const { return height_; }
 
  private:
   void Release();
+  // drew: false when Direct2D could not draw at all (no target, lost device)
+  HRESULT PaintDirect2D(CPanelX* content, const RECT& area, IRenderX* renderer, bool* drew);
   std::vector<uint32_t> pixels_;
   int width_ = 0, height_ = 0;
   Gdiplus::GpBitmap* bitmap_ = nullptr;
   Gdiplus::GpGraphics* graphics_ = nullptr;
+  // the Direct2D path draws into this DIB (made on first use)
+  HDC dib_dc_ = nullptr;
+  HBITMAP dib_ = nullptr;
+  HGDIOBJ dib_old_ = nullptr;
+  uint32_t* dib_bits_ = nullptr;
 };
 
 // Lays content out for a client area of width x height and renders it into

@@ -32,7 +32,11 @@ bool CWindowX::RenderBackBuffer(const RECT& area) {
   RECT client;
   if (!hwnd_ || !content_ || IsRectEmpty(&area) || !::GetClientRect(hwnd_, &client)) return false;
   if (!back_buffer_) back_buffer_ = std::make_unique<COffscreenBuffer>();
-  return back_buffer_->Resize(client.right, client.bottom) && SUCCEEDED(back_buffer_->Paint(content_, &area));
+  if (!back_buffer_->Resize(client.right, client.bottom)) return false;
+  // a failing drawable ends the pass, but what was drawn before it is shown
+  // (and the rest of the buffer still holds the last paint)
+  back_buffer_->Paint(content_, &area, renderer_.get());
+  return true;
 }
 
 void CWindowX::Paint() {
@@ -40,17 +44,23 @@ void CWindowX::Paint() {
   HDC dc = BeginPaint(hwnd_, &ps);
   RECT area = ps.rcPaint;
   if (RenderBackBuffer(area)) {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    const int w = area.right - area.left, h = area.bottom - area.top;
-    bi.bmiHeader.biWidth = back_buffer_->width();
-    // only the rows of the band, top-down, read from row 0: a source y into
-    // a top-down DIB is counted from the bottom by the system
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    const uint32_t* band = back_buffer_->pixels().data() + static_cast<size_t>(area.top) * back_buffer_->width();
-    StretchDIBits(dc, area.left, area.top, w, h, area.left, 0, w, h, band, &bi, DIB_RGB_COLORS, SRCCOPY);
+    // The source is the band of rows of the area, described as a DIB of its
+    // own and taken whole: where the source rectangle of a top-down DIB
+    // starts is read differently by different systems (from the top or the
+    // bottom), but a rectangle spanning all rows means the same to all.
+    RECT band;
+    RECT buffer = {0, 0, back_buffer_->width(), back_buffer_->height()};
+    if (IntersectRect(&band, &area, &buffer)) {
+      const int w = band.right - band.left, h = band.bottom - band.top;
+      BITMAPINFO bi = {};
+      bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+      bi.bmiHeader.biWidth = back_buffer_->width();
+      bi.bmiHeader.biHeight = -h;  // top-down
+      bi.bmiHeader.biPlanes = 1;
+      bi.bmiHeader.biBitCount = 32;
+      const uint32_t* rows = back_buffer_->pixels().data() + static_cast<size_t>(band.top) * back_buffer_->width();
+      StretchDIBits(dc, band.left, band.top, w, h, band.left, 0, w, h, rows, &bi, DIB_RGB_COLORS, SRCCOPY);
+    }
   }
   ClearDirtyRect();
   EndPaint(hwnd_, &ps);
@@ -118,6 +128,9 @@ BOOL CWindowX::CreateNativeWindow() {
     wc.lpszClassName = kWindowClass;
     if (!RegisterClassExW(&wc)) return FALSE;
   }
+  // Direct2D unless the skin forces GDI+ or Direct2D fails here; chosen
+  // before the window exists, so that its first paint uses it
+  if (!renderer_) renderer_.reset(ChooseRenderer(force_gdiplus_), [](IRenderX* r) { SafeRelease(&r); });
   // created at the system default; WM_CREATE moves it to the placement
   g_creating = this;
   HWND hwnd = CreateWindowExW(ExtendedStyle(), kWindowClass, create_caption_ ? create_caption_ : title_.c_str(), WS_POPUP,

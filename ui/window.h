@@ -15,6 +15,7 @@ namespace varnak::ui {
 
 class COffscreenBuffer;
 class CMessageTimerX;
+class IRenderX;
 
 class CWindowX : public CElementX {
  public:
@@ -109,13 +110,16 @@ class CWindowX : public CElementX {
   int FindElementByName(const std::wstring& name, CPanelX** out);
   // GDI+ even where Direct2D exists (skins with pictures or texts set it).
   bool force_gdiplus() const { return force_gdiplus_; }
+  // The back end chosen when the native window was made (null before).
+  IRenderX* renderer() const { return renderer_.get(); }
 
  protected:
   ~CWindowX() override;
   virtual LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam);
   virtual DWORD ExtendedStyle() const { return WS_EX_APPWINDOW | WS_EX_WINDOWEDGE; }
   // Renders the dirty part of the tree into the back buffer (grown to the
-  // client area); false when there is nothing to show.
+  // client area); false when there is nothing to show. A failed render pass
+  // still shows what it drew before the failure.
   bool RenderBackBuffer(const RECT& area);
   COffscreenBuffer* back_buffer() const { return back_buffer_.get(); }
 
@@ -143,6 +147,7 @@ class CWindowX : public CElementX {
   bool force_gdiplus_ = false;
   // the back buffer: grows with the client area, repainted only where dirty
   std::unique_ptr<COffscreenBuffer> back_buffer_;
+  std::shared_ptr<IRenderX> renderer_;  // released with the window
   void Paint();
   CMessageTimerX* message_timer_ = nullptr;
   bool tab_down_handled_ = false;  // the tree took the key-down or WM_CHAR of this Tab
