@@ -64,6 +64,7 @@ void Md5::Block(const uint8_t* block) {
 }
 
 void Md5::Update(const void* data, size_t length) {
+  if (length == 0) return;  // nothing to add; data may then be null
   const uint8_t* p = static_cast<const uint8_t*>(data);
   length_ += length;
   if (buffered_ > 0) {
