@@ -710,90 +710,121 @@ HRESULT CTextX::Draw(IRenderX* renderer, const RECT& rect, UINT) {
   return renderer->DrawText(this, rect);
 }
 
-COffscreenBuffer::~COffscreenBuffer() { Release(); }
+COffscreenBuffer::~COffscreenBuffer() {
+  Release();
+  if (dc_) DeleteDC(dc_);
+}
 
+// Drops the bitmap (and the GDI+ surface over it); the device context stays.
 void COffscreenBuffer::Release() {
   if (graphics_) DllExports::GdipDeleteGraphics(graphics_);
   if (bitmap_) DllExports::GdipDisposeImage(bitmap_);
   graphics_ = nullptr;
   bitmap_ = nullptr;
-  if (dib_dc_) {
-    SelectObject(dib_dc_, dib_old_);
-    DeleteDC(dib_dc_);
-  }
+  if (dc_ && dc_old_) SelectObject(dc_, dc_old_);
+  dc_old_ = nullptr;
   if (dib_) DeleteObject(dib_);
-  dib_dc_ = nullptr;
   dib_ = nullptr;
-  dib_old_ = nullptr;
-  dib_bits_ = nullptr;
+  bits_ = nullptr;
 }
 
-bool COffscreenBuffer::Resize(int width, int height) {
-  if (width <= width_ && height <= height_ && bitmap_) return true;
+bool COffscreenBuffer::Resize(int width, int height, HDC reference) {
+  if (width <= width_ && height <= height_ && graphics_) return true;
   if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || !EnsureGdiplus()) return false;
-  Release();
-  width_ = std::max(width, width_);
-  height_ = std::max(height, height_);
-  pixels_.assign(static_cast<size_t>(width_) * static_cast<size_t>(height_), 0);
-  if (DllExports::GdipCreateBitmapFromScan0(width_, height_, width_ * 4, PixelFormat32bppARGB,
-                                            reinterpret_cast<BYTE*>(pixels_.data()), &bitmap_) != Ok ||
-      DllExports::GdipGetImageGraphicsContext(bitmap_, &graphics_) != Ok) {
-    Release();
-    width_ = height_ = 0;
+  if (!dc_ && !(dc_ = CreateCompatibleDC(reference))) return false;
+  const int w = std::max(width, width_), h = std::max(height, height_);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;  // top-down: row 0 is the top row
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!dib) return false;
+  GpBitmap* bitmap = nullptr;
+  GpGraphics* graphics = nullptr;
+  if (DllExports::GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppARGB, static_cast<BYTE*>(bits), &bitmap) !=
+          Ok ||
+      DllExports::GdipGetImageGraphicsContext(bitmap, &graphics) != Ok) {
+    if (bitmap) DllExports::GdipDisposeImage(bitmap);
+    DeleteObject(dib);
     return false;
   }
+  uint32_t* out = static_cast<uint32_t*>(bits);
+  std::fill(out, out + static_cast<size_t>(w) * static_cast<size_t>(h), 0u);
+  if (bits_) {  // what was shown stays
+    GdiFlush();
+    for (int y = 0; y < height_; ++y)
+      std::copy_n(bits_ + static_cast<size_t>(y) * static_cast<size_t>(width_), width_,
+                  out + static_cast<size_t>(y) * static_cast<size_t>(w));
+  }
+  Release();
+  dib_ = dib;
+  bits_ = out;
+  bitmap_ = bitmap;
+  graphics_ = graphics;
+  dc_old_ = SelectObject(dc_, dib_);
+  width_ = w;
+  height_ = h;
   return true;
 }
 
+const uint32_t* COffscreenBuffer::bits() const {
+  GdiFlush();
+  return bits_;
+}
+
+std::vector<uint32_t> COffscreenBuffer::pixels() const {
+  const uint32_t* p = bits();
+  return p ? std::vector<uint32_t>(p, p + static_cast<size_t>(width_) * static_cast<size_t>(height_))
+           : std::vector<uint32_t>();
+}
+
+bool COffscreenBuffer::CopyTo(HDC target, const RECT& area) const {
+  RECT band;
+  const RECT all = {0, 0, width_, height_};
+  if (!dc_ || !target || !IntersectRect(&band, &area, &all)) return false;
+  return BitBlt(target, band.left, band.top, band.right - band.left, band.bottom - band.top, dc_, band.left,
+                band.top, SRCCOPY) != FALSE;
+}
+
 HRESULT COffscreenBuffer::Paint(CPanelX* content, const RECT* dirty, IRenderX* renderer) {
-  if (!graphics_ || !content) return E_FAIL;
+  if (!graphics_) return E_FAIL;
   RECT area = {0, 0, width_, height_};
   if (dirty && !IntersectRect(&area, &area, dirty)) return S_FALSE;
-  if (renderer && renderer->IsDirect2D()) {
+  if (content && renderer && renderer->IsDirect2D()) {
     bool drew = false;
     const HRESULT hr = PaintDirect2D(content, area, renderer, &drew);
     if (drew) return hr;
     renderer = nullptr;  // Direct2D cannot draw here at all: GDI+ serves this paint
   }
+  GdiFlush();  // GDI drawing into the DIB lands before GDI+ touches it
   DllExports::GdipSetClipRectI(graphics_, area.left, area.top, area.right - area.left, area.bottom - area.top,
                                CombineModeReplace);
   DllExports::GdipGraphicsClear(graphics_, 0);
-  IRenderX* gdiplus = renderer;
-  if (gdiplus) gdiplus->AddRef();
-  else if (FAILED(CreateGdiplusRenderer(&gdiplus))) return E_FAIL;
-  void* previous = gdiplus->GetTarget();
-  gdiplus->SetTarget(graphics_);
-  HRESULT hr = content->Render(gdiplus, &area);
-  gdiplus->SetTarget(previous);
-  gdiplus->Release();
+  HRESULT hr = S_FALSE;
+  if (content) {
+    IRenderX* gdiplus = renderer;
+    if (gdiplus) gdiplus->AddRef();
+    else if (FAILED(CreateGdiplusRenderer(&gdiplus))) return E_FAIL;
+    void* previous = gdiplus->GetTarget();
+    gdiplus->SetTarget(graphics_);
+    hr = content->Render(gdiplus, &area);
+    gdiplus->SetTarget(previous);
+    gdiplus->Release();
+  }
   DllExports::GdipFlush(graphics_, FlushIntentionSync);
   return hr;
 }
 
-// Direct2D draws into a DIB of the buffer's size, its target bound over the
-// dirty rectangle only, so nothing else of the DIB changes; the rectangle is
-// then copied into the pixels with the alpha taken out of the colours.
+// Direct2D's DC render target is bound to the buffer's DC over the dirty
+// rectangle only, so nothing else of the DIB changes; the rectangle then
+// gets its alpha taken out of the colours again.
 HRESULT COffscreenBuffer::PaintDirect2D(CPanelX* content, const RECT& area, IRenderX* renderer, bool* drew) {
   *drew = false;
-  if (!dib_dc_) {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width_;
-    bi.bmiHeader.biHeight = -height_;  // top-down
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    dib_dc_ = CreateCompatibleDC(nullptr);
-    dib_ = dib_dc_ ? CreateDIBSection(dib_dc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
-    if (!dib_) {
-      if (dib_dc_) DeleteDC(dib_dc_);
-      dib_dc_ = nullptr;
-      return E_OUTOFMEMORY;
-    }
-    dib_old_ = SelectObject(dib_dc_, dib_);
-    dib_bits_ = static_cast<uint32_t*>(bits);
-  }
-  HRESULT hr = renderer->CreateTargetFromDc(dib_dc_, area);
+  GdiFlush();
+  HRESULT hr = renderer->CreateTargetFromDc(dc_, area);
   if (SUCCEEDED(hr)) hr = renderer->BeginDraw();
   if (FAILED(hr)) return hr;
   renderer->Clear(0);
@@ -803,18 +834,17 @@ HRESULT COffscreenBuffer::PaintDirect2D(CPanelX* content, const RECT& area, IRen
   *drew = true;
   GdiFlush();
   for (LONG y = area.top; y < area.bottom; ++y) {
-    const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width_);
+    uint32_t* row = bits_ + static_cast<size_t>(y) * static_cast<size_t>(width_);
     for (LONG x = area.left; x < area.right; ++x) {
-      const uint32_t c = dib_bits_[row + static_cast<size_t>(x)];
+      const uint32_t c = row[x];
       const uint32_t a = c >> 24;
-      uint32_t straight = c;
-      if (a == 0) {
-        straight = 0;
-      } else if (a < 255) {
+      if (a == 255) continue;
+      uint32_t straight = 0;
+      if (a != 0) {
         auto un = [a](uint32_t v) { return std::min<uint32_t>(255, (v * 255 + a / 2) / a); };
         straight = a << 24 | un((c >> 16) & 255) << 16 | un((c >> 8) & 255) << 8 | un(c & 255);
       }
-      pixels_[row + static_cast<size_t>(x)] = straight;
+      row[x] = straight;
     }
   }
   return hr;

@@ -107,40 +107,56 @@ IRenderX* ChooseRenderer(bool force_gdiplus);
 // Starts GDI+ once for the process (on first use, not at static initialisation).
 bool EnsureGdiplus();
 
-// A 32-bit ARGB off-screen buffer that keeps its pixels between paints, so a
-// paint redraws only the dirty rectangle (the rest stays as it was).
+// The back buffer: a memory device context holding one top-down 32-bit DIB
+// section (ARGB, straight alpha), so GDI, GDI+ and Direct2D all draw into the
+// same pixels. It keeps its pixels between paints, so a paint redraws only
+// the dirty rectangle (the rest stays as it was).
 class COffscreenBuffer {
  public:
   COffscreenBuffer() = default;
   COffscreenBuffer(const COffscreenBuffer&) = delete;
   COffscreenBuffer& operator=(const COffscreenBuffer&) = delete;
   ~COffscreenBuffer();
-  // Grows to at least width x height (never shrinks); false on failure.
-  bool Resize(int width, int height);
+  // Grows to at least width x height (never shrinks), keeping the pixels it
+  // has; the first call makes the memory device context, compatible with
+  // reference (null: the screen). False on failure.
+  bool Resize(int width, int height, HDC reference = nullptr);
   // Clears dirty (or everything) to transparent and renders content there,
-  // with GDI+, or with the given renderer when it is a Direct2D one (drawing
-  // into a DIB over the dirty rectangle only; pixels() then gets the result
-  // with straight alpha, like the GDI+ path). Where Direct2D cannot draw at
-  // all (its target cannot be made or bound, or the device went away) this
-  // paint is made with GDI+ instead.
+  // with GDI+, or with the given renderer when it is a Direct2D one (its DC
+  // render target bound to dc() over the dirty rectangle only; the result
+  // is turned back into straight alpha, like the GDI+ path). Where Direct2D
+  // cannot draw at all (its target cannot be bound, or the device went away)
+  // this paint is made with GDI+ instead. Without content the rectangle is
+  // only cleared (S_FALSE).
   HRESULT Paint(CPanelX* content, const RECT* dirty, IRenderX* renderer = nullptr);
-  const std::vector<uint32_t>& pixels() const { return pixels_; }
+  // The memory device context with the DIB selected; null before Resize.
+  HDC dc() const { return dc_; }
+  // width() x height() pixels, rows top first, after pending GDI drawing is
+  // flushed; null before Resize.
+  const uint32_t* bits() const;
+  // A copy of bits().
+  std::vector<uint32_t> pixels() const;
   int width() const { return width_; }
   int height() const { return height_; }
+  // The part of the buffer that is shown (the client area); Present copies it.
+  const RECT& copy_rect() const { return copy_rect_; }
+  void SetCopyRect(const RECT& rect) { copy_rect_ = rect; }
+  // BitBlt of area (the same coordinates in both) to target; false on failure.
+  bool CopyTo(HDC target, const RECT& area) const;
 
  private:
   void Release();
   // drew: false when Direct2D could not draw at all (no target, lost device)
   HRESULT PaintDirect2D(CPanelX* content, const RECT& area, IRenderX* renderer, bool* drew);
-  std::vector<uint32_t> pixels_;
   int width_ = 0, height_ = 0;
+  RECT copy_rect_{};
+  HDC dc_ = nullptr;
+  HBITMAP dib_ = nullptr;
+  HGDIOBJ dc_old_ = nullptr;  // the DC's own bitmap, selected back before it goes
+  uint32_t* bits_ = nullptr;
+  // GDI+ draws straight into the DIB's bits
   Gdiplus::GpBitmap* bitmap_ = nullptr;
   Gdiplus::GpGraphics* graphics_ = nullptr;
-  // the Direct2D path draws into this DIB (made on first use)
-  HDC dib_dc_ = nullptr;
-  HBITMAP dib_ = nullptr;
-  HGDIOBJ dib_old_ = nullptr;
-  uint32_t* dib_bits_ = nullptr;
 };
 
 // Lays content out for a client area of width x height and renders it into

@@ -26,43 +26,52 @@ bool InSubtree(CPanelX* root, CPanelX* element) {
 
 CWindowX::CWindowX() = default;
 
-// Repaints the invalid part of the window from the back buffer, redrawing
-// only that part of the tree.
-bool CWindowX::RenderBackBuffer(const RECT& area) {
-  RECT client;
-  if (!hwnd_ || !content_ || IsRectEmpty(&area) || !::GetClientRect(hwnd_, &client)) return false;
-  if (!back_buffer_) back_buffer_ = std::make_unique<COffscreenBuffer>();
-  if (!back_buffer_->Resize(client.right, client.bottom)) return false;
-  // a failing drawable ends the pass, but what was drawn before it is shown
-  // (and the rest of the buffer still holds the last paint)
-  back_buffer_->Paint(content_, &area, renderer_.get());
-  return true;
+HDC CWindowX::GetBackBufferDC() const { return back_buffer_ ? back_buffer_->dc() : nullptr; }
+
+void CWindowX::UniteDirtyRect(const RECT& rect) {
+  if (IsRectEmpty(&rect)) return;
+  RECT united;
+  UnionRect(&united, &dirty_, &rect);
+  dirty_ = united;
 }
 
-void CWindowX::Paint() {
+HRESULT CWindowX::Paint(HDC dc) {
+  if (!renderer_) return E_FAIL;
+  if (!back_buffer_) return S_FALSE;
+  if (dc && hwnd_) {
+    HWND owner = WindowFromDC(dc);
+    if (owner && owner != hwnd_) return E_FAIL;
+  }
+  if (IsRectEmpty(&dirty_)) return S_OK;
+  const RECT area = dirty_;
+  ClearDirtyRect();  // also when the pass fails: the next change starts afresh
+  RECT client;
+  if (!hwnd_ || !::GetClientRect(hwnd_, &client)) return E_FAIL;
+  if (!back_buffer_->Resize(std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1))) return E_FAIL;
+  back_buffer_->SetCopyRect(client);
+  // a failing drawable ends the pass, but what was drawn before it is shown
+  // (and the rest of the buffer still holds the last paint)
+  return back_buffer_->Paint(content_, &area, renderer_.get());
+}
+
+bool CWindowX::Present() {
+  if (!back_buffer_ || !hwnd_) return false;
+  HDC dc = GetDC(hwnd_);
+  if (!dc) return false;
+  const bool ok = back_buffer_->CopyTo(dc, back_buffer_->copy_rect());
+  ReleaseDC(hwnd_, dc);
+  return ok;
+}
+
+// Redraws the invalid part of the tree into the back buffer and copies that
+// part to the window.
+void CWindowX::OnPaint() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd_, &ps);
-  RECT area = ps.rcPaint;
-  if (RenderBackBuffer(area)) {
-    // The source is the band of rows of the area, described as a DIB of its
-    // own and taken whole: where the source rectangle of a top-down DIB
-    // starts is read differently by different systems (from the top or the
-    // bottom), but a rectangle spanning all rows means the same to all.
-    RECT band;
-    RECT buffer = {0, 0, back_buffer_->width(), back_buffer_->height()};
-    if (IntersectRect(&band, &area, &buffer)) {
-      const int w = band.right - band.left, h = band.bottom - band.top;
-      BITMAPINFO bi = {};
-      bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-      bi.bmiHeader.biWidth = back_buffer_->width();
-      bi.bmiHeader.biHeight = -h;  // top-down
-      bi.bmiHeader.biPlanes = 1;
-      bi.bmiHeader.biBitCount = 32;
-      const uint32_t* rows = back_buffer_->pixels().data() + static_cast<size_t>(band.top) * back_buffer_->width();
-      StretchDIBits(dc, band.left, band.top, w, h, band.left, 0, w, h, rows, &bi, DIB_RGB_COLORS, SRCCOPY);
-    }
-  }
-  ClearDirtyRect();
+  // what the system finds invalid is redrawn too (a first showing, a resize)
+  UniteDirtyRect(ps.rcPaint);
+  Paint(dc);
+  if (back_buffer_) back_buffer_->CopyTo(dc, ps.rcPaint);
   EndPaint(hwnd_, &ps);
 }
 
@@ -185,7 +194,7 @@ LRESULT CWindowX::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
       if (content_) content_->OnResized();
       return 0;
     case WM_PAINT:
-      Paint();
+      OnPaint();
       return 0;
     case WM_ERASEBKGND:
       return 1;  // the back buffer covers everything
@@ -264,7 +273,11 @@ HRESULT CLayeredWindowX::LoadAttributes(const CXmlAttributesX& attributes) {
 
 void CLayeredWindowX::AddDirtyRect(const RECT& rect) {
   if (IsRectEmpty(&rect) || !hwnd()) return;
-  if (RenderBackBuffer(rect)) Present();
+  UniteDirtyRect(rect);
+  HDC dc = GetDC(hwnd());
+  Paint(dc);
+  if (dc) ReleaseDC(hwnd(), dc);
+  Present();
 }
 
 LRESULT CLayeredWindowX::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -277,8 +290,7 @@ LRESULT CLayeredWindowX::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) 
   if (message == WM_SIZE) {
     LRESULT r = CWindowX::WindowProc(message, wparam, lparam);
     RECT client;
-    ::GetClientRect(hwnd(), &client);
-    if (RenderBackBuffer(client)) Present();
+    if (::GetClientRect(hwnd(), &client)) AddDirtyRect(client);
     return r;
   }
   return CWindowX::WindowProc(message, wparam, lparam);
@@ -287,8 +299,10 @@ LRESULT CLayeredWindowX::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) 
 bool CLayeredWindowX::Present() {
   COffscreenBuffer* buffer = back_buffer();
   RECT client;
-  if (!buffer || !hwnd() || !::GetClientRect(hwnd(), &client) || client.right <= 0 || client.bottom <= 0) return false;
-  const int w = client.right, h = client.bottom;
+  if (!buffer || !buffer->bits() || !hwnd() || !::GetClientRect(hwnd(), &client) || client.right <= 0 ||
+      client.bottom <= 0)
+    return false;
+  const int w = std::min<int>(client.right, buffer->width()), h = std::min<int>(client.bottom, buffer->height());
   BITMAPINFO bi = {};
   bi.bmiHeader.biSize = sizeof bi.bmiHeader;
   bi.bmiHeader.biWidth = w;
@@ -296,13 +310,13 @@ bool CLayeredWindowX::Present() {
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  HDC memory = CreateCompatibleDC(nullptr);
+  HDC memory = CreateCompatibleDC(buffer->dc());
   HBITMAP dib = memory ? CreateDIBSection(memory, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
   bool ok = false;
   if (dib) {
-    // UpdateLayeredWindow wants premultiplied alpha
+    // the buffer keeps straight alpha; UpdateLayeredWindow wants it premultiplied
     uint32_t* out = static_cast<uint32_t*>(bits);
-    const std::vector<uint32_t>& in = buffer->pixels();
+    const uint32_t* in = buffer->bits();
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
         const uint32_t c = in[static_cast<size_t>(y) * buffer->width() + x];

@@ -112,15 +112,25 @@ class CWindowX : public CElementX {
   bool force_gdiplus() const { return force_gdiplus_; }
   // The back end chosen when the native window was made (null before).
   IRenderX* renderer() const { return renderer_.get(); }
+  // The back buffer's memory device context (a 32-bit DIB at least as large
+  // as the client area); null before the native window is created. GDI
+  // drawing into it shows with the next Present or paint.
+  HDC GetBackBufferDC() const;
+  // Copies the back buffer's shown part (the client area) to the window;
+  // false when there is no back buffer or no window.
+  virtual bool Present();
+  // Renders the dirty rectangle into the back buffer (grown to the client
+  // area) and clears it, also when the pass fails; a device context of
+  // another window is refused. E_FAIL without a renderer, S_FALSE without a
+  // back buffer, otherwise the render pass's result (S_OK when nothing was dirty).
+  virtual HRESULT Paint(HDC dc);
 
  protected:
   ~CWindowX() override;
   virtual LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam);
   virtual DWORD ExtendedStyle() const { return WS_EX_APPWINDOW | WS_EX_WINDOWEDGE; }
-  // Renders the dirty part of the tree into the back buffer (grown to the
-  // client area); false when there is nothing to show. A failed render pass
-  // still shows what it drew before the failure.
-  bool RenderBackBuffer(const RECT& area);
+  // Unites rect into the dirty rectangle without asking the system to repaint.
+  void UniteDirtyRect(const RECT& rect);
   COffscreenBuffer* back_buffer() const { return back_buffer_.get(); }
 
  private:
@@ -142,13 +152,15 @@ class CWindowX : public CElementX {
   std::wstring title_;
   HWND create_parent_ = nullptr;
   const wchar_t* create_caption_ = nullptr;
-  // WM_CREATE: the native window moves to the placement, the content is told.
-  void OnNativeCreate();
+  // WM_CREATE: the native window moves to the placement, the content is
+  // told, the back buffer is made over the client area; false when the
+  // window's device context or the back buffer cannot be had.
+  bool OnNativeCreate();
   bool force_gdiplus_ = false;
   // the back buffer: grows with the client area, repainted only where dirty
   std::unique_ptr<COffscreenBuffer> back_buffer_;
   std::shared_ptr<IRenderX> renderer_;  // released with the window
-  void Paint();
+  void OnPaint();  // WM_PAINT
   CMessageTimerX* message_timer_ = nullptr;
   bool tab_down_handled_ = false;  // the tree took the key-down or WM_CHAR of this Tab
 };
@@ -162,8 +174,8 @@ class CLayeredWindowX : public CWindowX {
   void SetMaxAlpha(int32_t value) { max_alpha_ = static_cast<uint8_t>(value == -1 ? 255 : value); }
   uint8_t GetMaxAlpha() const { return max_alpha_; }
   void AddDirtyRect(const RECT& rect) override;
-  // Shows the back buffer with per-pixel alpha.
-  bool Present();
+  // Shows the back buffer with per-pixel alpha (UpdateLayeredWindow).
+  bool Present() override;
 
  protected:
   DWORD ExtendedStyle() const override { return WS_EX_LAYERED; }

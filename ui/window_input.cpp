@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui/render.h"
 #include "ui/timers.h"
 #include "ui/window.h"
 
@@ -54,8 +55,9 @@ bool CWindowX::IsLiveElement(const CPanelX* element) {
 bool CWindowX::DispatchInput(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
   *result = 0;
   if (message == WM_CREATE) {
-    OnNativeCreate();
-    return false;  // the window's own creation steps follow
+    if (OnNativeCreate()) return false;  // the window's own creation steps follow
+    *result = -1;                        // no device context or back buffer: creation fails
+    return true;
   }
   if (message == WM_INVOKE_ON_UI_THREAD) {
     // act only on records this process registered: a forged lParam is ignored
@@ -321,12 +323,25 @@ BOOL CWindowX::CreateNativeWindow(HWND parent, const wchar_t* caption) {
   return ok;
 }
 
-void CWindowX::OnNativeCreate() {
+bool CWindowX::OnNativeCreate() {
   MoveWindow(hwnd_, placement_.left, placement_.top, std::max<LONG>(width(), 0), std::max<LONG>(height(), 0), FALSE);
   if (content_) {
     Hold hold(content_);
     content_->OnCreated();
   }
+  // the back buffer covers the client area (at least one pixel, so that a
+  // window of no size still has one) and is compatible with the window's DC
+  RECT client;
+  if (!hwnd_ || !::GetClientRect(hwnd_, &client)) return false;
+  HDC dc = GetDC(hwnd_);
+  if (!dc) return false;
+  auto buffer = std::make_unique<COffscreenBuffer>();
+  const bool made = buffer->Resize(std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1), dc);
+  ReleaseDC(hwnd_, dc);
+  if (!made) return false;
+  buffer->SetCopyRect(client);
+  back_buffer_ = std::move(buffer);
+  return true;
 }
 
 BOOL CWindowX::GetClientRect(RECT* rect) {

@@ -261,6 +261,41 @@ TEST(Render, Direct2DGradientsUseTheirStopsAndExtendMode) {
   window->Release();
 }
 
+TEST(Render, TheBackBufferTakesGdiDrawingAndKeepsItsPixelsWhenItGrows) {
+  CWindowX* window = LoadAt(kSkin, sizeof kSkin - 1, 120, 80);
+  ASSERT_NE(window, nullptr);
+  COffscreenBuffer buffer;
+  EXPECT_EQ(buffer.dc(), nullptr);
+  EXPECT_TRUE(buffer.pixels().empty());
+  ASSERT_TRUE(buffer.Resize(120, 80));
+  ASSERT_EQ(buffer.Paint(window->GetContent(), nullptr), S_OK);
+  const std::vector<uint32_t> before = buffer.pixels();
+  HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+  const RECT corner = {0, 0, 10, 10};
+  FillRect(buffer.dc(), &corner, blue);
+  DeleteObject(blue);
+  EXPECT_EQ(buffer.pixels()[5 * 120 + 5] & 0xFFFFFFu, 0x0000FFu);  // GDI's pixels, read from the top
+  EXPECT_EQ(buffer.pixels()[79 * 120 + 5], before[79 * 120 + 5]);
+  HDC dc = buffer.dc();
+  ASSERT_TRUE(buffer.Resize(200, 100));
+  EXPECT_EQ(buffer.dc(), dc);
+  ASSERT_EQ(buffer.width(), 200);
+  ASSERT_EQ(buffer.height(), 100);
+  const std::vector<uint32_t> grown = buffer.pixels();
+  EXPECT_EQ(grown[5 * 200 + 5] & 0xFFFFFFu, 0x0000FFu);
+  for (int y : {20, 40, 79})
+    for (int x : {15, 60, 119}) EXPECT_EQ(grown[y * 200 + x], before[y * 120 + x]) << x << "," << y;
+  EXPECT_EQ(grown[90 * 200 + 150], 0u);  // new pixels are transparent
+  ASSERT_TRUE(buffer.Resize(50, 50));  // never shrinks
+  EXPECT_EQ(buffer.width(), 200);
+  EXPECT_EQ(buffer.height(), 100);
+  // a paint without content only clears the rectangle
+  const RECT strip = {0, 0, 200, 10};
+  EXPECT_EQ(buffer.Paint(nullptr, &strip), S_FALSE);
+  EXPECT_EQ(buffer.pixels()[5 * 200 + 5], 0u);
+  window->Release();
+}
+
 TEST(Render, Direct2DBackBuffersRepaintOnlyTheDirtyRectangle) {
   if (!Direct2DAvailable()) GTEST_SKIP() << "no Direct2D here";
   CWindowX* window = LoadAt(kSkin, sizeof kSkin - 1, 120, 80);

@@ -410,5 +410,113 @@ TEST(Window, NativeClassAndStylesAndCentring) {
   Pump(0);
 }
 
+// The size of the bitmap selected into a device context; also checks that it
+// is a 32-bit DIB section.
+SIZE BackBufferSize(HDC dc) {
+  DIBSECTION ds = {};
+  HGDIOBJ bitmap = GetCurrentObject(dc, OBJ_BITMAP);
+  const int got = bitmap ? GetObjectW(bitmap, sizeof ds, &ds) : 0;
+  if (got != static_cast<int>(sizeof ds) || ds.dsBm.bmBitsPixel != 32 || !ds.dsBm.bmBits) {
+    ADD_FAILURE() << "no 32-bit DIB section: " << got << " " << ds.dsBm.bmBitsPixel << " " << ds.dsBmih.biHeight;
+    return SIZE{-1, -1};
+  }
+  return SIZE{ds.dsBm.bmWidth, ds.dsBm.bmHeight};
+}
+
+TEST(Window, GdiDrawingIntoTheBackBufferShowsAndTheBufferGrowsWithTheClientArea) {
+  for (const char* force : {"true", "false"}) {  // GDI+ and (where it exists) Direct2D
+    SCOPED_TRACE(force);
+    const std::string markup = std::string(R"(<Window Width="120" Height="80" ForceGdiplus=")") + force +
+                               R"("><Panel Background="255,0,0"/></Window>)";
+    CWindowX* w = nullptr;
+    ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(markup.data(), markup.size(), &w), S_OK);
+    HWND hwnd = w->hwnd();
+    HDC buffer = w->GetBackBufferDC();
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(GetObjectType(buffer), static_cast<DWORD>(OBJ_MEMDC));
+    SIZE size = BackBufferSize(buffer);
+    EXPECT_EQ(size.cx, 120);
+    EXPECT_EQ(size.cy, 80);
+    SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 120, 80, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    UpdateWindow(hwnd);
+    Pump(150);
+    HDC screen = GetDC(hwnd);
+    EXPECT_EQ(GetPixel(screen, 60, 40), RGB(255, 0, 0));
+    // GDI draws into the buffer; Present shows it, rows where they belong
+    HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+    const RECT part = {10, 50, 50, 70};
+    FillRect(buffer, &part, blue);
+    DeleteObject(blue);
+    EXPECT_EQ(GetPixel(screen, 20, 60), RGB(255, 0, 0));  // not shown before Present
+    ASSERT_TRUE(w->Present());
+    for (int y : {50, 60, 69}) EXPECT_EQ(GetPixel(screen, 20, y), RGB(0, 0, 255)) << y;
+    for (int y : {5, 30, 49, 70, 79}) EXPECT_EQ(GetPixel(screen, 20, y), RGB(255, 0, 0)) << y;
+    EXPECT_EQ(GetPixel(screen, 60, 60), RGB(255, 0, 0));
+    // Paint renders only the dirty rectangle and clears it
+    w->ClearDirtyRect();
+    const RECT top = {0, 0, 120, 20};
+    w->InvalidateWindowRect(&top, false);
+    EXPECT_EQ(w->Paint(screen), S_OK);
+    EXPECT_TRUE(IsRectEmpty(&w->dirty_rect()));
+    ASSERT_TRUE(w->Present());
+    EXPECT_EQ(GetPixel(screen, 20, 60), RGB(0, 0, 255));  // outside: GDI's pixels stay
+    // a device context of another window is refused, the dirty area kept
+    Ref<CWindowX> other;
+    Ref<CPanelX> content;
+    ASSERT_EQ(other->SetContent(content.get()), S_OK);
+    ASSERT_TRUE(other->CreateNativeWindow());
+    HDC foreign = GetDC(other->hwnd());
+    w->InvalidateWindowRect(&top, false);
+    EXPECT_EQ(w->Paint(foreign), E_FAIL);
+    EXPECT_FALSE(IsRectEmpty(&w->dirty_rect()));
+    ReleaseDC(other->hwnd(), foreign);
+    other->DestroyNativeWindow();
+    ReleaseDC(hwnd, screen);
+    // the bitmap grows with the client area and never shrinks; the DC stays
+    SetWindowPos(hwnd, nullptr, 0, 0, 200, 150, SWP_NOZORDER | SWP_NOACTIVATE);
+    Pump(150);
+    EXPECT_EQ(w->GetBackBufferDC(), buffer);
+    size = BackBufferSize(buffer);
+    EXPECT_EQ(size.cx, 200);
+    EXPECT_EQ(size.cy, 150);
+    screen = GetDC(hwnd);
+    EXPECT_EQ(GetPixel(screen, 190, 140), RGB(255, 0, 0));
+    SetWindowPos(hwnd, nullptr, 0, 0, 100, 60, SWP_NOZORDER | SWP_NOACTIVATE);
+    Pump(150);
+    size = BackBufferSize(buffer);
+    EXPECT_EQ(size.cx, 200);
+    EXPECT_EQ(size.cy, 150);
+    EXPECT_EQ(GetPixel(screen, 90, 50), RGB(255, 0, 0));
+    ReleaseDC(hwnd, screen);
+    w->DestroyNativeWindow();
+    w->Release();
+    Pump(0);
+  }
+}
+
+TEST(Window, TheBackBufferComesWithTheNativeWindow) {
+  // none before creation, and Paint has no renderer then
+  Ref<CWindowX> fresh;
+  EXPECT_EQ(fresh->GetBackBufferDC(), nullptr);
+  EXPECT_EQ(fresh->Paint(nullptr), E_FAIL);
+  EXPECT_FALSE(fresh->Present());
+  // a window of no size still gets one pixel
+  const char empty[] = "<Window><Panel/></Window>";
+  CWindowX* w = nullptr;
+  ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(empty, sizeof empty - 1, &w), S_OK);
+  ASSERT_NE(w->GetBackBufferDC(), nullptr);
+  const SIZE size = BackBufferSize(w->GetBackBufferDC());
+  EXPECT_EQ(size.cx, 1);
+  EXPECT_EQ(size.cy, 1);
+  w->DestroyNativeWindow();
+  w->Release();
+  // a client area no back buffer can cover fails the creation
+  const char huge[] = R"(<Window Width="20000" Height="10"><Panel/></Window>)";
+  w = nullptr;
+  EXPECT_EQ(CXmlParserX().LoadWindowFromBytes(huge, sizeof huge - 1, &w), E_FAIL);
+  if (w) w->Release();
+  Pump(0);
+}
+
 }  // namespace
 }  // namespace varnak::ui
