@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <thread>
 
 namespace varnak::test {
@@ -179,6 +180,27 @@ std::future<std::wstring> ClickMessageBox(const std::wstring& title, int button,
     }
     return L"<none>";
   });
+}
+
+HWND FindProcessWindow(DWORD pid, const wchar_t* window_class) {
+  struct Search {
+    DWORD pid;
+    const wchar_t* window_class;
+    HWND found;
+  } search{pid, window_class, nullptr};
+  EnumWindows(
+      [](HWND hwnd, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        DWORD owner = 0;
+        wchar_t cls[64] = {};
+        GetWindowThreadProcessId(hwnd, &owner);
+        GetClassNameW(hwnd, cls, 64);
+        if (owner != s->pid || wcscmp(cls, s->window_class) != 0 || !IsWindowVisible(hwnd)) return TRUE;
+        s->found = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 }  // namespace varnak::test

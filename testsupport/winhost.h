@@ -3,6 +3,7 @@
 //   - TempFolder: a unique temporary folder, removed with its contents
 //   - BinDir / RunProcess: find the build's programs and run them
 //   - ClickMessageBox: answers a message box (by title) from a helper thread
+//   - FindProcessWindow: a shown window of another process, by class
 #ifndef VARNAK_TESTSUPPORT_WINHOST_H
 #define VARNAK_TESTSUPPORT_WINHOST_H
 
@@ -72,6 +73,10 @@ int RunProcess(const std::string& command_line, DWORD timeout_ms = 30000,
 // Yields L"<none>" when no box appeared in time.
 std::future<std::wstring> ClickMessageBox(const std::wstring& title, int button,
                                           DWORD timeout_ms = 10000);
+
+// A visible top-level window of window class `window_class` that belongs to
+// process pid, or null.
+HWND FindProcessWindow(DWORD pid, const wchar_t* window_class);
 
 }  // namespace varnak::test
 

@@ -140,6 +140,25 @@ class CElementX : public IElementX {
   const tinyxml2::XMLElement* node_ = nullptr;
 };
 
+// Keeps one reference on an element for the scope it lives in: a dispatch
+// step holds its target this way, so a handler that drops every other
+// reference (removing the element from the tree) cannot free it mid-step.
+template <class T>
+class Hold {
+ public:
+  explicit Hold(T* p) : p_(p) {
+    if (p_) p_->AddRef();
+  }
+  ~Hold() {
+    if (p_) p_->Release();
+  }
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+
+ private:
+  T* p_;
+};
+
 // Horizontal and vertical alignment: 0 Center, 1 Left, 2 Top, 3 Right,
 // 4 Bottom, 5 Fill.
 enum Alignment : int32_t { kAlignCenter = 0, kAlignLeft = 1, kAlignTop = 2, kAlignRight = 3, kAlignBottom = 4, kAlignFill = 5 };

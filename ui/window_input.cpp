@@ -14,21 +14,6 @@
 namespace varnak::ui {
 namespace {
 
-class Hold {
- public:
-  explicit Hold(CPanelX* p) : p_(p) {
-    if (p_) p_->AddRef();
-  }
-  ~Hold() {
-    if (p_) p_->Release();
-  }
-  Hold(const Hold&) = delete;
-  Hold& operator=(const Hold&) = delete;
-
- private:
-  CPanelX* p_;
-};
-
 bool VisibleUpTo(CPanelX* element, CPanelX* root) {
   for (CPanelX* p = element; p; p = p->GetParent()) {
     if (!p->IsVisible()) return false;

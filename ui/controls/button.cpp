@@ -21,21 +21,6 @@ const wchar_t* const kVisualNames[] = {L"Normal", L"MouseOver", L"Pressed", L"Di
 const int32_t kAttributeOrder[] = {kStateNormal, kStateMouseOver, kStatePressed, kStateFocused, kStateDisabled};
 const wchar_t* const kSelectSuffixes[] = {L"", L"Select", L"SelectAny"};
 
-class Hold {
- public:
-  explicit Hold(IUnknown* p) : p_(p) {
-    if (p_) p_->AddRef();
-  }
-  ~Hold() {
-    if (p_) p_->Release();
-  }
-  Hold(const Hold&) = delete;
-  Hold& operator=(const Hold&) = delete;
-
- private:
-  IUnknown* p_;
-};
-
 bool VisibleToTheTop(CPanelX* p) {
   for (; p; p = p->GetParent())
     if (!p->IsVisible()) return false;

@@ -16,21 +16,6 @@ namespace {
 const EnumWord kOrientationWords[] = {{L"Vertical", 0}, {L"Vert", 0}, {L"V", 0},
                                       {L"Horizontal", 1}, {L"Horz", 1}, {L"H", 1}};
 
-class Hold {
- public:
-  explicit Hold(IUnknown* p) : p_(p) {
-    if (p_) p_->AddRef();
-  }
-  ~Hold() {
-    if (p_) p_->Release();
-  }
-  Hold(const Hold&) = delete;
-  Hold& operator=(const Hold&) = delete;
-
- private:
-  IUnknown* p_;
-};
-
 SIZE DesiredOf(CPanelX* part) {
   SIZE s = {0, 0};
   if (part) part->GetDesiredSize(&s);

@@ -115,29 +115,15 @@ void HoverFromSecondProcess() {
     return;
   }
   CloseHandle(pi.hThread);
-  struct Search {
-    DWORD pid;
-    HWND found;
-  } search{pi.dwProcessId, nullptr};
+  HWND found = nullptr;
   const double begin = NowMs();
-  while (!search.found && NowMs() - begin < 15000) {
+  while (!found && NowMs() - begin < 15000) {
     Sleep(20);
-    EnumWindows(
-        [](HWND hwnd, LPARAM p) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(p);
-          DWORD pid = 0;
-          wchar_t cls[32] = {};
-          GetWindowThreadProcessId(hwnd, &pid);
-          GetClassNameW(hwnd, cls, 32);
-          if (pid != s->pid || wcscmp(cls, L"Window") != 0 || !IsWindowVisible(hwnd)) return TRUE;
-          s->found = hwnd;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    found = varnak::test::FindProcessWindow(pi.dwProcessId, L"Window");
   }
-  if (search.found) {
+  if (found) {
     Sleep(300);  // the first paint
-    HWND hwnd = search.found;
+    HWND hwnd = found;
     auto read = [hwnd](POINT p) {
       ClientToScreen(hwnd, &p);
       HDC screen = GetDC(nullptr);

@@ -71,23 +71,7 @@ class DemoProcess {
   // Waits for the demo's window: a top-level "Window" of the process.
   bool WaitReady() {
     if (!process_.hProcess || !WaitForLine("ready ", 15000)) return false;
-    struct Search {
-      DWORD pid;
-      HWND found;
-    } search{process_.dwProcessId, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM p) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(p);
-          DWORD pid = 0;
-          wchar_t cls[32] = {};
-          GetWindowThreadProcessId(hwnd, &pid);
-          GetClassNameW(hwnd, cls, 32);
-          if (pid != s->pid || wcscmp(cls, L"Window") != 0 || !IsWindowVisible(hwnd)) return TRUE;
-          s->found = hwnd;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    hwnd_ = search.found;
+    hwnd_ = test::FindProcessWindow(process_.dwProcessId, L"Window");
     if (!hwnd_) return false;
     thread_ = GetWindowThreadProcessId(hwnd_, nullptr);
     Sleep(200);  // the first paint
