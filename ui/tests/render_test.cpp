@@ -23,6 +23,15 @@
 namespace varnak::ui {
 namespace {
 
+// Lets the window take its pending messages (paints included) for about 200 ms.
+void PumpFor200Ms() {
+  for (int k = 0; k < 20; ++k) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(10);
+  }
+}
+
 const char kSkin[] = R"(<Window Width="120" Height="80" ForceGdiplus="true">
  <DockPanel Name="Root" Background="255,255,255">
   <Panel Height="20" DockPanel.Dock="Top" Background="255,0,0"/>
@@ -364,21 +373,14 @@ TEST(Render, WindowsUseDirect2DUnlessTheSkinForcesGdiplus) {
   EXPECT_EQ(window->renderer()->IsDirect2D(), Direct2DAvailable() ? 1 : 0);
   HWND hwnd = window->hwnd();
   SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 120, 80, SWP_NOACTIVATE | SWP_SHOWWINDOW);
-  auto pump = [] {
-    for (int k = 0; k < 20; ++k) {
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-      Sleep(10);
-    }
-  };
   UpdateWindow(hwnd);
-  pump();
+  PumpFor200Ms();
   HDC dc = GetDC(hwnd);
   EXPECT_EQ(GetPixel(dc, 5, 5), RGB(255, 0, 0));
   EXPECT_EQ(GetPixel(dc, 10, 40), RGB(0, 0, 255));
   EXPECT_EQ(GetPixel(dc, 80, 50), RGB(0, 255, 0));  // the gradient of one colour
   window->GetContent()->GetChild(1)->SetBackgroundColor(0xFF202020);
-  pump();
+  PumpFor200Ms();
   for (int y : {20, 25, 40, 79}) EXPECT_EQ(GetPixel(dc, 10, y), RGB(0x20, 0x20, 0x20)) << y;  // the whole strip
   EXPECT_EQ(GetPixel(dc, 5, 5), RGB(255, 0, 0));
   EXPECT_EQ(GetPixel(dc, 35, 25), RGB(0, 255, 0));
@@ -394,7 +396,7 @@ TEST(Render, WindowsUseDirect2DUnlessTheSkinForcesGdiplus) {
   hwnd = window->hwnd();
   SetWindowPos(hwnd, HWND_TOPMOST, 300, 300, 60, 20, SWP_NOACTIVATE | SWP_SHOWWINDOW);  // where nothing red was
   UpdateWindow(hwnd);
-  pump();
+  PumpFor200Ms();
   dc = GetDC(hwnd);
   EXPECT_EQ(GetPixel(dc, 10, 10), RGB(255, 0, 0));
   EXPECT_NE(GetPixel(dc, 50, 10), RGB(0, 0, 255));
@@ -818,21 +820,14 @@ TEST(Render, TheWindowPaintsFromItsBackBuffer) {
   ASSERT_EQ(CXmlParserX().LoadWindowFromBytes(kSkin, sizeof kSkin - 1, &window), S_OK);
   HWND hwnd = window->hwnd();
   SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 120, 80, SWP_NOACTIVATE | SWP_SHOWWINDOW);
-  auto pump = [] {
-    for (int k = 0; k < 20; ++k) {
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-      Sleep(10);
-    }
-  };
   UpdateWindow(hwnd);
-  pump();
+  PumpFor200Ms();
   HDC dc = GetDC(hwnd);
   EXPECT_EQ(GetPixel(dc, 5, 5), RGB(255, 0, 0));
   EXPECT_EQ(GetPixel(dc, 10, 40), RGB(0, 0, 255));
   // a change repaints through the dirty rectangle
   window->GetContent()->GetChild(1)->SetBackgroundColor(0xFF202020);
-  pump();
+  PumpFor200Ms();
   for (int y : {20, 25, 40, 79}) EXPECT_EQ(GetPixel(dc, 10, y), RGB(0x20, 0x20, 0x20)) << y;  // the whole strip
   EXPECT_EQ(GetPixel(dc, 5, 5), RGB(255, 0, 0));
   ReleaseDC(hwnd, dc);
